@@ -1,0 +1,110 @@
+#pragma once
+// All-or-nothing changes across a table's files, shared safely between processes.
+//
+// The journal is a redo log beside the table ("<table file>-journal"). A change is collected in
+// a Transaction, appended to the journal as one checksummed record, synced (the commit point:
+// one sync per save), and then written to the table's files. The journal keeps every committed
+// change since the last checkpoint in commit order, so replaying it from the start over the
+// files - in whatever state a killed writer left them - always gives the committed state:
+// replay is idempotent and is done, under the commit lock, whenever a table is opened and the
+// journal is not empty. A checkpoint syncs the files the journal names and empties it; it runs
+// when the journal grows past a limit and when the last writer closes.
+//
+// The commit lock (one byte of the table's main file, at an offset the format chooses) is held
+// for the whole life of a Transaction, so a writer reads headers and index pages, decides and
+// writes without another process changing them in between.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tables/file_system.h"
+
+namespace rf::tables {
+
+class Journal;
+
+class Transaction {
+ public:
+  Transaction(Transaction&&) noexcept;
+  Transaction& operator=(Transaction&&) = delete;
+  ~Transaction();  // an uncommitted transaction is dropped; the lock is released
+
+  // Stages a write or a size change; nothing reaches the file before commit().
+  void write(File& f, std::uint64_t offset, std::span<const std::uint8_t> data);
+  void truncate(File& f, std::uint64_t size);
+  // Reads as the file will be after commit: staged writes and size changes overlay the file.
+  std::size_t read(File& f, std::uint64_t offset, std::span<std::uint8_t> buf);
+  void readExact(File& f, std::uint64_t offset, std::span<std::uint8_t> buf, const char* what);
+  std::uint64_t size(File& f);
+  bool empty() const { return ops_.empty(); }
+
+  // Makes the change durable and applies it. Throws Io (nothing changed) when the journal cannot
+  // be written or synced. When applying to the files fails after the commit point, throws Io
+  // saying the change is kept in the journal: it is completed when the table is next opened.
+  void commit();
+
+ private:
+  friend class Journal;
+  explicit Transaction(Journal& j);
+  struct Op {
+    File* file;
+    bool isTruncate;
+    std::uint64_t offset;  // or the new size
+    std::vector<std::uint8_t> data;
+  };
+  Journal* journal_;
+  std::vector<Op> ops_;
+  std::map<File*, std::uint64_t> sizes_;  // size each touched file will have
+  bool done_ = false;
+};
+
+class Journal {
+ public:
+  // `lockFile`/`lockOffset`: the byte that serialises writers of this table.
+  Journal(FileSystem& fs, std::string tablePath, File& lockFile, std::uint64_t lockOffset);
+  ~Journal();
+
+  static std::string pathFor(const std::string& tablePath) { return tablePath + "-journal"; }
+
+  // Takes the commit lock, waiting up to `timeoutMs` (then throws Locked naming the table).
+  Transaction begin(int timeoutMs = 3000);
+
+  // Replays a non-empty journal (taking the lock) and empties it. Returns true when it replayed
+  // anything. Call before reading any header of the table.
+  bool recover();
+  // Syncs every file the journal names and empties the journal (taking the lock).
+  void checkpoint();
+
+  // Files named in journals are resolved against this directory.
+  const std::string& directory() const { return dir_; }
+  // Counts, for tests and benchmarks: syncs issued by commits.
+  std::uint64_t syncCount() const { return syncs_; }
+
+  // Journals larger than this are checkpointed after a commit.
+  static constexpr std::uint64_t kCheckpointBytes = 4u << 20;
+
+ private:
+  friend class Transaction;
+  void lock(int timeoutMs);
+  void unlock();
+  File& journalFile();
+  void commit(Transaction& t);
+  bool replayLocked();
+  void checkpointLocked();
+
+  FileSystem& fs_;
+  std::string tablePath_;
+  std::string dir_;
+  std::string path_;
+  File& lockFile_;
+  std::uint64_t lockOffset_;
+  std::unique_ptr<File> file_;
+  bool locked_ = false;
+  std::uint64_t syncs_ = 0;
+};
+
+}  // namespace rf::tables
