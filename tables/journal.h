@@ -40,7 +40,7 @@ class Transaction {
   std::size_t read(File& f, std::uint64_t offset, std::span<std::uint8_t> buf);
   void readExact(File& f, std::uint64_t offset, std::span<std::uint8_t> buf, const char* what);
   std::uint64_t size(File& f);
-  bool empty() const { return ops_.empty(); }
+  bool empty() const { return files_.empty(); }
 
   // Makes the change durable and applies it. Throws Io (nothing changed) when the journal cannot
   // be written or synced. When applying to the files fails after the commit point, throws Io
@@ -50,15 +50,18 @@ class Transaction {
  private:
   friend class Journal;
   explicit Transaction(Journal& j);
-  struct Op {
-    File* file;
-    bool isTruncate;
-    std::uint64_t offset;  // or the new size
-    std::vector<std::uint8_t> data;
+  // What the file will look like: the original bytes below `keep`, staged extents over them,
+  // and `size` in all.
+  struct Staged {
+    std::uint64_t originalSize = 0;
+    std::uint64_t keep = 0;  // original bytes at or past this offset were truncated away
+    std::uint64_t size = 0;
+    std::map<std::uint64_t, std::vector<std::uint8_t>> extents;  // non-overlapping
   };
+  Staged& staged(File& f);
   Journal* journal_;
-  std::vector<Op> ops_;
-  std::map<File*, std::uint64_t> sizes_;  // size each touched file will have
+  std::map<File*, Staged> files_;
+  std::vector<File*> order_;  // files in the order they were first touched
   bool done_ = false;
 };
 

@@ -27,7 +27,12 @@ struct TimeOfDay {
 
 class Value {
  public:
+  // The kinds are named after the types they hold; the names only clash with those types
+  // inside this enum's own scope, so the shadowing warning is quietened for it alone.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
   enum class Kind { Blank, Text, Number, Logical, Date, Time, Timestamp, Bytes };
+#pragma GCC diagnostic pop
 
   Value() = default;
   static Value blank() { return Value(); }
