@@ -10,6 +10,9 @@ namespace rf::tables {
 
 enum class Format { Dbase, FoxPro, Paradox };
 
+// Type names double as value kinds elsewhere; the clash is harmless inside the enum's scope.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
 enum class FieldType {
   Text,           // dBASE C, Paradox Alpha: fixed width, cut to the width
   Number,         // dBASE N/F, FoxPro B (double), Paradox Number: a double
@@ -26,6 +29,7 @@ enum class FieldType {
   Binary,         // bytes of any length in the memo/blob file (binary, graphic, OLE, general)
   NullFlags,      // the hidden _NullFlags field of Visual FoxPro
 };
+#pragma GCC diagnostic pop
 
 struct FieldDef {
   std::string name;          // as stored
