@@ -41,26 +41,30 @@ class KeyExpression {
   KeyExpression& operator=(KeyExpression&&) noexcept;
   ~KeyExpression();
 
-  char type() const;      // 'C', 'N' or 'D'
+  char type() const;      // 'C', 'N' or 'D'; 'L' for a logical (FOR) expression
   int length() const;     // text key length in bytes (8 for D as DTOS text; 0 for N/D)
   // Fields of the '+' terms when every term is a plain field, UPPER(field), STR(field,...) or
   // DTOS(field), in order; empty otherwise.
   const std::vector<int>& termFields() const;
 
+  // Throws Unsupported for a logical expression (dBASE and FoxPro don't index those).
   KeyValue evaluate(const RecordFields& rec, const CodePage& cp) const;
-  // A FOR expression: whether the record belongs in the tag.
+  // A FOR expression: whether the record belongs in the tag. Throws InvalidInput when the
+  // expression is not logical.
   bool test(const RecordFields& rec, const CodePage& cp) const;
   // The key made of only the first `terms` '+' terms (a prefix of the full key, unpadded), for
   // seeks and ranges on the leading fields. terms >= the term count gives evaluate().
   KeyValue evaluateLeading(const RecordFields& rec, int terms, const CodePage& cp) const;
   int termCount() const;
+  const std::string& text() const { return text_; }
+
+  struct Node;
 
  private:
-  struct Node;
-  explicit KeyExpression(std::unique_ptr<Node> root, const Schema& schema);
+  KeyExpression(std::unique_ptr<Node> root, std::string text);
   std::unique_ptr<Node> root_;
   std::vector<int> termFields_;
-  const Schema* schema_;
+  std::string text_;
 };
 
 }  // namespace rf::tables

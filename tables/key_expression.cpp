@@ -1,0 +1,701 @@
+#include "tables/key_expression.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "tables/codepage.h"
+#include "tables/error.h"
+#include "tables/value.h"
+
+namespace rf::tables {
+
+// One node of a parsed expression. `type` is the result type: 'C' text (up to `length` bytes),
+// 'N' number, 'D' date (a Julian day, 0 when blank), 'L' logical.
+struct KeyExpression::Node {
+  enum class Op {
+    Field, Text, Number, Logical, Deleted,
+    Upper, Ltrim, Rtrim, Alltrim, Str, Dtos, Concat,
+    Compare, And, Or, Not,
+  };
+  enum class Cmp { Eq, Exact, Ne, Lt, Gt, Le, Ge };
+
+  Op op = Op::Text;
+  char type = 'C';
+  int length = 0;
+  // Field
+  int field = -1;
+  FieldType fieldType = FieldType::Text;
+  char native = 'C';
+  // literals
+  std::string text;
+  double number = 0;
+  bool flag = false;
+  // STR(n, len, dec)
+  int strLength = 10;
+  int strDecimals = 0;
+  Cmp cmp = Cmp::Eq;
+  std::vector<std::unique_ptr<Node>> kids;
+};
+
+namespace {
+
+using Node = KeyExpression::Node;
+using Op = Node::Op;
+
+struct Val {
+  char type = 'C';
+  std::string text;
+  double number = 0;
+  bool flag = false;
+};
+
+// ---- raw field decoding ----
+
+std::uint32_t le32(std::string_view b) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(b[0])) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b[1])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b[2])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b[3])) << 24;
+}
+
+std::uint64_t le64(std::string_view b) {
+  return static_cast<std::uint64_t>(le32(b)) | static_cast<std::uint64_t>(le32(b.substr(4))) << 32;
+}
+
+// Right-justified ASCII; blank or unreadable text counts as 0, as in dBASE.
+double asciiNumber(std::string_view raw) {
+  char buf[64];
+  std::size_t n = 0;
+  for (char c : raw) {
+    if (c == ' ' || c == '\0') continue;
+    if (n + 1 >= sizeof buf) return 0;
+    buf[n++] = c == ',' ? '.' : c;
+  }
+  if (n == 0) return 0;
+  buf[n] = '\0';
+  char* end = nullptr;
+  double v = std::strtod(buf, &end);
+  if (end != buf + n || !std::isfinite(v)) return 0;
+  return v;
+}
+
+// "YYYYMMDD" to a Julian day; 0 for blank or an impossible date.
+double dateDay(std::string_view raw) {
+  if (raw.size() < 8) return 0;
+  int parts[3] = {0, 0, 0};
+  const int widths[3] = {4, 2, 2};
+  std::size_t pos = 0;
+  for (int p = 0; p < 3; ++p) {
+    for (int i = 0; i < widths[p]; ++i, ++pos) {
+      char c = raw[pos];
+      if (c < '0' || c > '9') return 0;
+      parts[p] = parts[p] * 10 + (c - '0');
+    }
+  }
+  Date d{std::chrono::year{parts[0]}, std::chrono::month{static_cast<unsigned>(parts[1])},
+         std::chrono::day{static_cast<unsigned>(parts[2])}};
+  if (!d.ok()) return 0;
+  return static_cast<double>(julianDay(d));
+}
+
+Val fieldValue(const Node& n, const RecordFields& rec) {
+  std::string_view raw = rec.raw(n.field);
+  Val v;
+  v.type = n.type;
+  switch (n.type) {
+    case 'C':
+      v.text.assign(raw);
+      break;
+    case 'L':
+      v.flag = !raw.empty() && (raw[0] == 'T' || raw[0] == 't' || raw[0] == 'Y' || raw[0] == 'y');
+      break;
+    case 'D':
+      if (n.native == 'T') {
+        if (raw.size() >= 8) {
+          auto day = static_cast<std::int32_t>(le32(raw));
+          auto ms = static_cast<std::int32_t>(le32(raw.substr(4)));
+          v.number = day == 0 ? 0 : day + ms / 86400000.0;
+        }
+      } else {
+        v.number = dateDay(raw);
+      }
+      break;
+    case 'N':
+      if (n.native == 'I' && raw.size() >= 4) {
+        v.number = static_cast<std::int32_t>(le32(raw));
+      } else if (n.native == 'B' && raw.size() >= 8) {
+        std::uint64_t bits = le64(raw);
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        v.number = std::isfinite(d) ? d : 0;
+      } else if (n.native == 'Y' && raw.size() >= 8) {
+        v.number = static_cast<double>(static_cast<std::int64_t>(le64(raw))) / 10000.0;
+      } else {
+        v.number = asciiNumber(raw);
+      }
+      break;
+  }
+  return v;
+}
+
+// ---- STR() ----
+
+// `v` rounded half away from zero to `dec` decimals, in decimal (the field held decimal text,
+// so 2.675 must round up as dBASE does, not down as its binary double would).
+std::string fixedDecimal(double v, int dec) {
+  bool negative = v < 0;
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(v));
+  // buf: d.dddddddddddddde[+-]XX
+  std::string digits;
+  digits += buf[0];
+  digits.append(buf + 2, 14);
+  int exp10 = std::atoi(buf + 17);
+  int intDigits = exp10 + 1;  // digits before the point
+  int keep = intDigits + dec;
+  if (keep < 0) {
+    digits.clear();
+  } else if (keep < static_cast<int>(digits.size())) {
+    bool up = digits[static_cast<std::size_t>(keep)] >= '5';
+    digits.resize(static_cast<std::size_t>(keep));
+    if (up) {
+      int i = keep - 1;
+      for (; i >= 0; --i) {
+        if (digits[static_cast<std::size_t>(i)] == '9') {
+          digits[static_cast<std::size_t>(i)] = '0';
+        } else {
+          ++digits[static_cast<std::size_t>(i)];
+          break;
+        }
+      }
+      if (i < 0) {
+        digits.insert(digits.begin(), '1');
+        ++intDigits;
+      }
+    }
+  }
+  // Place the point: pad with zeros on either side as needed.
+  while (static_cast<int>(digits.size()) < intDigits + dec) digits += '0';
+  std::string intPart, fracPart;
+  if (intDigits > 0) {
+    intPart = digits.substr(0, static_cast<std::size_t>(intDigits));
+    fracPart = digits.substr(static_cast<std::size_t>(intDigits));
+  } else {
+    intPart = "0";
+    fracPart = std::string(static_cast<std::size_t>(-intDigits), '0') + digits;
+  }
+  fracPart.resize(static_cast<std::size_t>(dec), '0');
+  std::size_t lead = intPart.find_first_not_of('0');
+  intPart = lead == std::string::npos ? "0" : intPart.substr(lead);
+  bool zero = intPart == "0" && fracPart.find_first_not_of('0') == std::string::npos;
+  std::string out = (negative && !zero) ? "-" + intPart : intPart;
+  if (dec > 0) out += "." + fracPart;
+  return out;
+}
+
+// dBASE STR(): right-justified in `len`; decimals give way before the number overflows into
+// asterisks.
+std::string strOf(double v, int len, int dec) {
+  if (!std::isfinite(v)) return std::string(static_cast<std::size_t>(len), '*');
+  for (int d = dec; d >= 0; --d) {
+    std::string s = fixedDecimal(v, d);
+    if (static_cast<int>(s.size()) <= len)
+      return std::string(static_cast<std::size_t>(len) - s.size(), ' ') + s;
+  }
+  return std::string(static_cast<std::size_t>(len), '*');
+}
+
+std::string dtosOf(double day) {
+  if (day <= 0) return std::string(8, ' ');
+  Date d = civilFromDays(static_cast<std::int64_t>(day) - 1721425);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d%02u%02u", static_cast<int>(d.year()),
+                static_cast<unsigned>(d.month()), static_cast<unsigned>(d.day()));
+  return std::string(buf, 8);
+}
+
+// dBASE's '=' with SET EXACT OFF: the left side starts with the right side.
+int compareText(std::string_view a, std::string_view b) {
+  std::size_t n = std::max(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    auto ca = static_cast<unsigned char>(i < a.size() ? a[i] : ' ');
+    auto cb = static_cast<unsigned char>(i < b.size() ? b[i] : ' ');
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  return 0;
+}
+
+bool compareValues(Node::Cmp cmp, const Val& a, const Val& b) {
+  if (a.type == 'C') {
+    switch (cmp) {
+      case Node::Cmp::Eq: return a.text.compare(0, b.text.size(), b.text) == 0;
+      case Node::Cmp::Ne: return a.text.compare(0, b.text.size(), b.text) != 0;
+      case Node::Cmp::Exact: return a.text == b.text;  // trailing blanks count
+      case Node::Cmp::Lt: return compareText(a.text, b.text) < 0;
+      case Node::Cmp::Gt: return compareText(a.text, b.text) > 0;
+      case Node::Cmp::Le: return compareText(a.text, b.text) <= 0;
+      case Node::Cmp::Ge: return compareText(a.text, b.text) >= 0;
+    }
+  }
+  if (a.type == 'L') {
+    bool eq = a.flag == b.flag;
+    return cmp == Node::Cmp::Ne ? !eq : eq;
+  }
+  switch (cmp) {
+    case Node::Cmp::Eq:
+    case Node::Cmp::Exact: return a.number == b.number;
+    case Node::Cmp::Ne: return a.number != b.number;
+    case Node::Cmp::Lt: return a.number < b.number;
+    case Node::Cmp::Gt: return a.number > b.number;
+    case Node::Cmp::Le: return a.number <= b.number;
+    case Node::Cmp::Ge: return a.number >= b.number;
+  }
+  return false;
+}
+
+std::string_view trimRight(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+std::string_view trimLeft(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  return s;
+}
+
+Val eval(const Node& n, const RecordFields& rec, const CodePage& cp) {
+  Val v;
+  v.type = n.type;
+  switch (n.op) {
+    case Op::Field: return fieldValue(n, rec);
+    case Op::Text: v.text = n.text; return v;
+    case Op::Number: v.number = n.number; return v;
+    case Op::Logical: v.flag = n.flag; return v;
+    case Op::Deleted: v.flag = rec.deleted(); return v;
+    case Op::Upper: v.text = cp.upper(eval(*n.kids[0], rec, cp).text); return v;
+    case Op::Ltrim: v.text = trimLeft(eval(*n.kids[0], rec, cp).text); return v;
+    case Op::Rtrim: v.text = trimRight(eval(*n.kids[0], rec, cp).text); return v;
+    case Op::Alltrim: v.text = trimLeft(trimRight(eval(*n.kids[0], rec, cp).text)); return v;
+    case Op::Str: v.text = strOf(eval(*n.kids[0], rec, cp).number, n.strLength, n.strDecimals); return v;
+    case Op::Dtos: v.text = dtosOf(eval(*n.kids[0], rec, cp).number); return v;
+    case Op::Concat:
+      for (const auto& k : n.kids) v.text += eval(*k, rec, cp).text;
+      return v;
+    case Op::Compare:
+      v.flag = compareValues(n.cmp, eval(*n.kids[0], rec, cp), eval(*n.kids[1], rec, cp));
+      return v;
+    case Op::And:
+      v.flag = eval(*n.kids[0], rec, cp).flag && eval(*n.kids[1], rec, cp).flag;
+      return v;
+    case Op::Or:
+      v.flag = eval(*n.kids[0], rec, cp).flag || eval(*n.kids[1], rec, cp).flag;
+      return v;
+    case Op::Not: v.flag = !eval(*n.kids[0], rec, cp).flag; return v;
+  }
+  return v;
+}
+
+// ---- parsing ----
+
+enum class Tok { End, Ident, String, Number, Dot, LParen, RParen, Comma, Plus, Relation, Bang };
+
+struct Token {
+  Tok kind = Tok::End;
+  std::string text;  // identifier / dot word (upper case), string contents, operator
+  double number = 0;
+};
+
+class Parser {
+ public:
+  Parser(std::string_view src, const Schema& schema) : src_(src), schema_(schema) { advance(); }
+
+  std::unique_ptr<Node> parseAll() {
+    auto n = parseOr();
+    if (tok_.kind != Tok::End) fail("unexpected '" + tok_.text + "'");
+    return n;
+  }
+
+ private:
+  [[noreturn]] void fail(const std::string& why) const {
+    throwError(ErrorKind::Unsupported, {},
+               "Unsupported index expression \"" + std::string(src_) + "\": " + why);
+  }
+
+  void advance() {
+    while (pos_ < src_.size() && std::isspace(static_cast<unsigned char>(src_[pos_]))) ++pos_;
+    tok_ = Token{};
+    if (pos_ >= src_.size()) return;
+    char c = src_[pos_];
+    auto isIdent = [](char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '_'; };
+    if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+      std::size_t start = pos_;
+      while (pos_ < src_.size() && isIdent(src_[pos_])) ++pos_;
+      tok_.kind = Tok::Ident;
+      tok_.text = upperAscii(src_.substr(start, pos_ - start));
+      return;
+    }
+    if (std::isdigit(static_cast<unsigned char>(c)) ||
+        (c == '.' && pos_ + 1 < src_.size() && std::isdigit(static_cast<unsigned char>(src_[pos_ + 1])))) {
+      std::size_t start = pos_;
+      while (pos_ < src_.size() && (std::isdigit(static_cast<unsigned char>(src_[pos_])) || src_[pos_] == '.')) ++pos_;
+      tok_.kind = Tok::Number;
+      tok_.text = std::string(src_.substr(start, pos_ - start));
+      char* end = nullptr;
+      tok_.number = std::strtod(tok_.text.c_str(), &end);
+      if (end != tok_.text.c_str() + tok_.text.size()) fail("bad number " + tok_.text);
+      return;
+    }
+    if (c == '.') {
+      std::size_t close = src_.find('.', pos_ + 1);
+      if (close == std::string_view::npos) fail("stray '.'");
+      tok_.kind = Tok::Dot;
+      tok_.text = upperAscii(src_.substr(pos_ + 1, close - pos_ - 1));
+      pos_ = close + 1;
+      return;
+    }
+    if (c == '\'' || c == '"' || c == '[') {
+      char closeCh = c == '[' ? ']' : c;
+      std::size_t close = src_.find(closeCh, pos_ + 1);
+      if (close == std::string_view::npos) fail("unterminated string");
+      tok_.kind = Tok::String;
+      tok_.text = std::string(src_.substr(pos_ + 1, close - pos_ - 1));
+      pos_ = close + 1;
+      return;
+    }
+    auto two = src_.substr(pos_, 2);
+    if (two == "==" || two == "<>" || two == "!=" || two == "<=" || two == ">=") {
+      tok_.kind = Tok::Relation;
+      tok_.text = std::string(two);
+      pos_ += 2;
+      return;
+    }
+    ++pos_;
+    tok_.text = std::string(1, c);
+    switch (c) {
+      case '(': tok_.kind = Tok::LParen; return;
+      case ')': tok_.kind = Tok::RParen; return;
+      case ',': tok_.kind = Tok::Comma; return;
+      case '+': tok_.kind = Tok::Plus; return;
+      case '!': tok_.kind = Tok::Bang; return;
+      case '=': case '<': case '>': case '#': tok_.kind = Tok::Relation; return;
+      default: fail(std::string("unexpected '") + c + "'");
+    }
+  }
+
+  void expect(Tok kind, const char* what) {
+    if (tok_.kind != kind) fail(std::string("expected ") + what);
+    advance();
+  }
+
+  static std::unique_ptr<Node> make(Op op, char type, int length = 0) {
+    auto n = std::make_unique<Node>();
+    n->op = op;
+    n->type = type;
+    n->length = length;
+    return n;
+  }
+
+  void requireType(const Node& n, char type, const char* what) const {
+    if (n.type != type) fail(std::string(what) + " needs a " + typeName(type) + " argument");
+  }
+
+  static const char* typeName(char t) {
+    switch (t) {
+      case 'C': return "character";
+      case 'N': return "numeric";
+      case 'D': return "date";
+      default: return "logical";
+    }
+  }
+
+  std::unique_ptr<Node> binary(Op op, std::unique_ptr<Node> a, std::unique_ptr<Node> b) {
+    requireType(*a, 'L', op == Op::And ? ".AND." : ".OR.");
+    requireType(*b, 'L', op == Op::And ? ".AND." : ".OR.");
+    auto n = make(op, 'L');
+    n->kids.push_back(std::move(a));
+    n->kids.push_back(std::move(b));
+    return n;
+  }
+
+  std::unique_ptr<Node> parseOr() {
+    auto left = parseAnd();
+    while (tok_.kind == Tok::Dot && tok_.text == "OR") {
+      advance();
+      left = binary(Op::Or, std::move(left), parseAnd());
+    }
+    return left;
+  }
+
+  std::unique_ptr<Node> parseAnd() {
+    auto left = parseNot();
+    while (tok_.kind == Tok::Dot && tok_.text == "AND") {
+      advance();
+      left = binary(Op::And, std::move(left), parseNot());
+    }
+    return left;
+  }
+
+  std::unique_ptr<Node> parseNot() {
+    if ((tok_.kind == Tok::Dot && tok_.text == "NOT") || tok_.kind == Tok::Bang) {
+      advance();
+      auto inner = parseNot();
+      requireType(*inner, 'L', ".NOT.");
+      auto n = make(Op::Not, 'L');
+      n->kids.push_back(std::move(inner));
+      return n;
+    }
+    return parseComparison();
+  }
+
+  std::unique_ptr<Node> parseComparison() {
+    auto left = parseConcat();
+    if (tok_.kind != Tok::Relation) return left;
+    static const struct {
+      const char* text;
+      Node::Cmp cmp;
+    } ops[] = {{"=", Node::Cmp::Eq},  {"==", Node::Cmp::Exact}, {"<>", Node::Cmp::Ne},
+               {"!=", Node::Cmp::Ne}, {"#", Node::Cmp::Ne},     {"<", Node::Cmp::Lt},
+               {">", Node::Cmp::Gt},  {"<=", Node::Cmp::Le},    {">=", Node::Cmp::Ge}};
+    Node::Cmp cmp = Node::Cmp::Eq;
+    for (const auto& o : ops)
+      if (tok_.text == o.text) cmp = o.cmp;
+    std::string opText = tok_.text;
+    advance();
+    auto right = parseConcat();
+    if (left->type != right->type) fail("'" + opText + "' compares different types");
+    if (left->type == 'L' && cmp != Node::Cmp::Eq && cmp != Node::Cmp::Exact && cmp != Node::Cmp::Ne)
+      fail("'" + opText + "' does not order logical values");
+    auto n = make(Op::Compare, 'L');
+    n->cmp = cmp;
+    n->kids.push_back(std::move(left));
+    n->kids.push_back(std::move(right));
+    return n;
+  }
+
+  std::unique_ptr<Node> parseConcat() {
+    auto first = parsePrimary();
+    if (tok_.kind != Tok::Plus) return first;
+    if (first->type != 'C') fail("'+' joins character values only");
+    auto n = make(Op::Concat, 'C', first->length);
+    n->kids.push_back(std::move(first));
+    while (tok_.kind == Tok::Plus) {
+      advance();
+      auto term = parsePrimary();
+      if (term->type != 'C') fail("'+' joins character values only");
+      n->length += term->length;
+      n->kids.push_back(std::move(term));
+    }
+    return n;
+  }
+
+  std::unique_ptr<Node> parsePrimary() {
+    switch (tok_.kind) {
+      case Tok::String: {
+        auto n = make(Op::Text, 'C', static_cast<int>(tok_.text.size()));
+        n->text = tok_.text;
+        advance();
+        return n;
+      }
+      case Tok::Number: {
+        auto n = make(Op::Number, 'N');
+        n->number = tok_.number;
+        advance();
+        return n;
+      }
+      case Tok::Dot: {
+        const std::string& w = tok_.text;
+        if (w == "T" || w == "F" || w == "Y" || w == "N" || w == "TRUE" || w == "FALSE") {
+          auto n = make(Op::Logical, 'L');
+          n->flag = w == "T" || w == "Y" || w == "TRUE";
+          advance();
+          return n;
+        }
+        fail("unexpected ." + w + ".");
+      }
+      case Tok::LParen: {
+        advance();
+        auto n = parseOr();
+        expect(Tok::RParen, "')'");
+        return n;
+      }
+      case Tok::Ident: {
+        std::string name = tok_.text;
+        advance();
+        if (tok_.kind == Tok::LParen) return parseCall(name);
+        return fieldNode(name);
+      }
+      default:
+        fail(tok_.kind == Tok::End ? "expression ends early" : "unexpected '" + tok_.text + "'");
+    }
+  }
+
+  std::unique_ptr<Node> fieldNode(const std::string& name) {
+    int i = schema_.find(name);
+    if (i < 0)
+      throwError(ErrorKind::InvalidInput, {},
+                 "Unknown field " + name + " in index expression \"" + std::string(src_) + "\"");
+    const FieldDef& f = schema_[static_cast<std::size_t>(i)];
+    char type = 0;
+    switch (f.type) {
+      case FieldType::Text: type = 'C'; break;
+      case FieldType::Number:
+      case FieldType::Integer:
+      case FieldType::Money: type = 'N'; break;
+      case FieldType::Date: type = 'D'; break;
+      case FieldType::Timestamp: type = f.native == 'T' ? 'D' : 0; break;
+      case FieldType::Logical: type = 'L'; break;
+      default: break;
+    }
+    if (type == 'N' && f.native != 'N' && f.native != 'F' && f.native != 'I' && f.native != 'B' &&
+        f.native != 'Y')
+      type = 0;
+    if (type == 0) fail("field " + f.name + " has a type that cannot be indexed here");
+    auto n = make(Op::Field, type, type == 'C' ? f.width : 0);
+    n->field = i;
+    n->fieldType = f.type;
+    n->native = f.native;
+    return n;
+  }
+
+  int integerArgument(const char* what) {
+    expect(Tok::Comma, "','");
+    if (tok_.kind != Tok::Number || tok_.number != std::floor(tok_.number) || tok_.number < 0 ||
+        tok_.number > 255)
+      fail(std::string(what) + " must be a whole number");
+    int v = static_cast<int>(tok_.number);
+    advance();
+    return v;
+  }
+
+  std::unique_ptr<Node> parseCall(const std::string& name) {
+    advance();  // '('
+    if (name == "DELETED") {
+      expect(Tok::RParen, "')'");
+      return make(Op::Deleted, 'L');
+    }
+    Op op;
+    if (name == "UPPER") op = Op::Upper;
+    else if (name == "LTRIM") op = Op::Ltrim;
+    else if (name == "TRIM" || name == "RTRIM") op = Op::Rtrim;
+    else if (name == "ALLTRIM") op = Op::Alltrim;
+    else if (name == "STR") op = Op::Str;
+    else if (name == "DTOS") op = Op::Dtos;
+    else fail("function " + name + "() is not supported");
+    auto arg = parseOr();
+    std::unique_ptr<Node> n;
+    if (op == Op::Str) {
+      requireType(*arg, 'N', "STR()");
+      int len = 10, dec = 0;
+      if (tok_.kind == Tok::Comma) {
+        len = integerArgument("STR() length");
+        if (tok_.kind == Tok::Comma) dec = integerArgument("STR() decimals");
+      }
+      if (len < 1) fail("STR() length must be at least 1");
+      n = make(op, 'C', len);
+      n->strLength = len;
+      n->strDecimals = dec;
+    } else if (op == Op::Dtos) {
+      requireType(*arg, 'D', "DTOS()");
+      n = make(op, 'C', 8);
+    } else {
+      requireType(*arg, 'C', (name + "()").c_str());
+      n = make(op, 'C', arg->length);
+    }
+    n->kids.push_back(std::move(arg));
+    expect(Tok::RParen, "')'");
+    return n;
+  }
+
+  std::string_view src_;
+  const Schema& schema_;
+  std::size_t pos_ = 0;
+  Token tok_;
+};
+
+// The '+' terms at the top of an expression (the whole expression when it is not a
+// concatenation).
+std::vector<const Node*> topTerms(const Node& root) {
+  std::vector<const Node*> out;
+  if (root.op == Op::Concat)
+    for (const auto& k : root.kids) out.push_back(k.get());
+  else
+    out.push_back(&root);
+  return out;
+}
+
+int simpleTermField(const Node& t) {
+  if (t.op == Op::Field) return t.field;
+  if ((t.op == Op::Upper || t.op == Op::Str || t.op == Op::Dtos) && t.kids[0]->op == Op::Field)
+    return t.kids[0]->field;
+  return -1;
+}
+
+std::string padded(std::string text, int length) {
+  text.resize(static_cast<std::size_t>(length), ' ');
+  return text;
+}
+
+}  // namespace
+
+KeyExpression KeyExpression::parse(std::string_view text, const Schema& schema) {
+  std::string trimmed(trimLeft(trimRight(text)));
+  while (!trimmed.empty() && (trimmed.back() == '\0' || std::isspace(static_cast<unsigned char>(trimmed.back()))))
+    trimmed.pop_back();
+  Parser p(trimmed, schema);
+  return KeyExpression(p.parseAll(), trimmed);
+}
+
+KeyExpression::KeyExpression(std::unique_ptr<Node> root, std::string text)
+    : root_(std::move(root)), text_(std::move(text)) {
+  for (const Node* t : topTerms(*root_)) {
+    int f = simpleTermField(*t);
+    if (f < 0) {
+      termFields_.clear();
+      break;
+    }
+    termFields_.push_back(f);
+  }
+}
+
+KeyExpression::KeyExpression(KeyExpression&&) noexcept = default;
+KeyExpression& KeyExpression::operator=(KeyExpression&&) noexcept = default;
+KeyExpression::~KeyExpression() = default;
+
+char KeyExpression::type() const { return root_->type; }
+
+int KeyExpression::length() const { return root_->type == 'C' ? root_->length : 0; }
+
+const std::vector<int>& KeyExpression::termFields() const { return termFields_; }
+
+int KeyExpression::termCount() const { return static_cast<int>(topTerms(*root_).size()); }
+
+KeyValue KeyExpression::evaluate(const RecordFields& rec, const CodePage& cp) const {
+  if (root_->type == 'L')
+    throwError(ErrorKind::Unsupported, {}, "Index expression \"" + text_ + "\" is logical: not a key");
+  Val v = eval(*root_, rec, cp);
+  KeyValue k;
+  k.type = root_->type;
+  if (k.type == 'C') k.text = padded(std::move(v.text), root_->length);
+  else k.number = v.number;
+  return k;
+}
+
+bool KeyExpression::test(const RecordFields& rec, const CodePage& cp) const {
+  if (root_->type != 'L')
+    throwError(ErrorKind::InvalidInput, {}, "Expression \"" + text_ + "\" is not a condition");
+  return eval(*root_, rec, cp).flag;
+}
+
+KeyValue KeyExpression::evaluateLeading(const RecordFields& rec, int terms, const CodePage& cp) const {
+  auto all = topTerms(*root_);
+  if (terms >= static_cast<int>(all.size())) return evaluate(rec, cp);
+  KeyValue k;
+  k.type = 'C';
+  for (int i = 0; i < terms; ++i) k.text += eval(*all[static_cast<std::size_t>(i)], rec, cp).text;
+  return k;
+}
+
+}  // namespace rf::tables
