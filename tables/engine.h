@@ -56,6 +56,8 @@ struct OpenOptions {
   bool readOnly = false;
   bool exclusive = false;
   std::string indexFile;  // FoxPro: extra .cdx path
+  // Loading a new table in bulk: see Journal::setSyncOnCommit. Default: every save is synced.
+  bool bulkLoad = false;
 };
 std::unique_ptr<Table> openXbaseTable(FileSystem& fs, const std::string& path, Format format,
                                       const OpenOptions& options);

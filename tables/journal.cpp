@@ -280,8 +280,10 @@ void Journal::commit(Transaction& t) {
   try {
     jf.writeAt(at, header);
     jf.writeAt(at + header.size(), payload);
-    jf.sync();
-    ++syncs_;
+    if (syncOnCommit_) {
+      jf.sync();
+      ++syncs_;
+    }
   } catch (...) {
     try {
       jf.truncate(at);

@@ -87,6 +87,11 @@ class Journal {
   // Counts, for tests and benchmarks: syncs issued by commits.
   std::uint64_t syncCount() const { return syncs_; }
 
+  // Bulk loading of a new table: commits stay all-or-nothing against a killed process, but skip
+  // the sync, so they are durable against power loss only from the next checkpoint (at the
+  // latest when the table is closed).
+  void setSyncOnCommit(bool on) { syncOnCommit_ = on; }
+
   // Journals larger than this are checkpointed after a commit.
   static constexpr std::uint64_t kCheckpointBytes = 4u << 20;
 
@@ -108,6 +113,7 @@ class Journal {
   std::unique_ptr<File> file_;
   bool locked_ = false;
   std::uint64_t syncs_ = 0;
+  bool syncOnCommit_ = true;
 };
 
 }  // namespace rf::tables

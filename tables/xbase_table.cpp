@@ -71,6 +71,7 @@ XbaseTable::XbaseTable(FileSystem& fs, const std::string& path, Format format, c
     throwError(ErrorKind::Locked, path_, "Table is opened exclusively by another user");
   }
   journal_ = std::make_unique<Journal>(fs_, path_, *file_, locks_.append);
+  journal_->setSyncOnCommit(!options.bulkLoad);
   if (!readOnly_) journal_->recover();
 
   header_ = XbaseHeader::read(*file_, fox);
