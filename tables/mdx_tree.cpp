@@ -1,0 +1,463 @@
+#include "tables/mdx_tree.h"
+
+#include <algorithm>
+
+#include "tables/error.h"
+#include "tables/mdx_keys.h"
+
+namespace rf::tables::mdx {
+
+namespace {
+// Far deeper than any real tree (a 1024-byte block holds at least 3 keys): anything deeper is a
+// loop in a damaged file.
+constexpr std::size_t kMaxDepth = 40;
+// Spare room after a node's block: an insert may overfill a node by one item before it splits.
+constexpr std::size_t kSpareItems = 2;
+
+std::uint64_t offsetOf(std::uint32_t page) { return static_cast<std::uint64_t>(page) * kPageBytes; }
+}  // namespace
+
+Tree::Tree(const FileLayout& file, const TagLayout& tag, PageIo& io) : file_(file), tag_(tag), io_(io) {}
+
+std::string Tree::where() const { return "tag " + tag_.spec.name; }
+
+void Tree::corrupt(const std::string& what, std::uint64_t offset) const {
+  throwCorrupt(file_.path, where() + ": " + what, offset);
+}
+
+int Tree::compareKeys(std::string_view a, std::string_view b) const {
+  int c = mdx::compareKeys(tag_.spec.keyType, a, b);
+  return tag_.spec.descending ? -c : c;
+}
+
+int Tree::compareEntries(std::string_view ka, std::uint32_t ra, std::string_view kb, std::uint32_t rb) const {
+  int c = compareKeys(ka, kb);
+  if (c != 0) return c;
+  return ra < rb ? -1 : (ra > rb ? 1 : 0);
+}
+
+// ---- header fields and nodes ----
+
+std::uint32_t Tree::root() {
+  if (header_.empty()) {
+    header_.resize(kTagExpression);
+    io_.read(offsetOf(tag_.headerPage), header_, "MDX tag header");
+  }
+  return get32(header_.data() + kTagRoot);
+}
+
+void Tree::setRoot(std::uint32_t page) {
+  root();
+  put32(header_.data() + kTagRoot, page);
+  rootChanged_ = true;
+}
+
+std::shared_ptr<Node> Tree::blankNode(std::uint32_t page) {
+  auto n = std::make_shared<Node>();
+  n->page = page;
+  n->itemLength = tag_.itemLength;
+  n->keyLength = tag_.spec.keyLength;
+  n->b.assign(file_.blockBytes + kSpareItems * static_cast<std::size_t>(tag_.itemLength), 0);
+  return n;
+}
+
+std::shared_ptr<Node> Tree::load(std::uint32_t page) {
+  auto found = nodes_.find(page);
+  if (found != nodes_.end()) return found->second;
+  std::uint64_t off = offsetOf(page);
+  if (page < kHeaderPages || off + file_.blockBytes > io_.size())
+    corrupt("node page " + std::to_string(page) + " lies outside the file's blocks", off);
+  auto n = blankNode(page);
+  io_.read(off, std::span(n->b.data(), file_.blockBytes), "MDX node");
+  std::uint32_t count = get32(n->b.data());
+  if (count > static_cast<std::uint32_t>(tag_.maxKeys))
+    corrupt("node holds " + std::to_string(count) + " keys, more than its room for " +
+                std::to_string(tag_.maxKeys),
+            off);
+  nodes_.emplace(page, n);
+  return n;
+}
+
+std::shared_ptr<Node> Tree::allocate() {
+  if (!filePages_) {
+    std::uint8_t b[4];
+    io_.read(kHdrPages, b, "MDX header");
+    filePages_ = get32(b);
+  }
+  // Never below what the file already holds: a header that undercounts must not make us hand
+  // out a block in use.
+  std::uint64_t sizePages = (io_.size() + kPageBytes - 1) / kPageBytes;
+  std::uint64_t page = std::max<std::uint64_t>({*filePages_, sizePages, kHeaderPages});
+  if (page + file_.pagesPerBlock > 0xFFFFFFFFull) throwError(ErrorKind::InvalidInput, file_.path, "index file full");
+  filePages_ = static_cast<std::uint32_t>(page + file_.pagesPerBlock);
+  pagesChanged_ = true;
+  auto n = blankNode(static_cast<std::uint32_t>(page));
+  n->dirty = true;
+  nodes_.emplace(n->page, n);
+  return n;
+}
+
+void Tree::touched() { changed_ = true; }
+
+void Tree::flush() {
+  for (auto& [page, n] : nodes_)
+    if (n->dirty) {
+      io_.write(offsetOf(page), std::span<const std::uint8_t>(n->b.data(), file_.blockBytes));
+      n->dirty = false;
+    }
+  std::uint64_t tagOff = offsetOf(tag_.headerPage);
+  if (rootChanged_) {
+    io_.write(tagOff + kTagRoot, std::span<const std::uint8_t>(header_.data() + kTagRoot, 4));
+    rootChanged_ = false;
+  }
+  if (changed_) {
+    // dBASE counts changes of a tag here; other users compare it to notice them.
+    root();
+    std::uint8_t count = static_cast<std::uint8_t>(header_[kTagChangeCount] + 1);
+    if (count == 0) count = 1;
+    header_[kTagChangeCount] = count;
+    io_.write(tagOff + kTagChangeCount, std::span<const std::uint8_t>(&count, 1));
+    changed_ = false;
+  }
+  if (pagesChanged_) {
+    std::uint8_t b[4];
+    put32(b, *filePages_);
+    io_.write(kHdrPages, b);
+    pagesChanged_ = false;
+  }
+}
+
+// ---- positions ----
+
+void Tree::push(Path& p, std::shared_ptr<Node> n, int index) {
+  if (p.size() >= kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth) + " levels", offsetOf(n->page));
+  for (const Frame& f : p)
+    if (f.node->page == n->page) corrupt("node page " + std::to_string(n->page) + " is its own descendant", offsetOf(n->page));
+  p.push_back({std::move(n), index});
+}
+
+std::optional<TagEntry> Tree::lastEntryOf(std::uint32_t page, std::size_t depth) {
+  auto n = load(page);
+  for (; !n->leaf(); ++depth) {
+    if (depth >= kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth) + " levels", offsetOf(n->page));
+    n = load(n->ptr(n->count()));
+  }
+  int c = n->count();
+  if (c == 0) return std::nullopt;
+  return TagEntry{std::string(n->key(c - 1)), n->ptr(c - 1)};
+}
+
+Path Tree::lowerBound(std::string_view key, std::uint32_t recno) {
+  Path p;
+  auto n = load(root());
+  while (true) {
+    int count = n->count();
+    if (n->leaf()) {
+      int lo = 0, hi = count;
+      while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        if (compareEntries(n->key(mid), n->ptr(mid), key, recno) < 0) lo = mid + 1;
+        else hi = mid;
+      }
+      push(p, n, lo);
+      return p;
+    }
+    int lo = 0, hi = count;
+    while (lo < hi) {
+      int mid = (lo + hi) / 2;
+      if (compareKeys(n->key(mid), key) < 0) lo = mid + 1;
+      else hi = mid;
+    }
+    int child = lo;
+    if (recno > 0 && lo < count && compareKeys(n->key(lo), key) == 0) {
+      // Branch keys carry no record numbers: among the children whose highest key is this key,
+      // the first whose last entry is not before (key, recno) holds the position.
+      int end = lo, h = count;
+      while (end < h) {
+        int mid = (end + h) / 2;
+        if (compareKeys(n->key(mid), key) <= 0) end = mid + 1;
+        else h = mid;
+      }
+      int a = lo, b = end;
+      while (a < b) {
+        int mid = (a + b) / 2;
+        auto lastEntry = lastEntryOf(n->ptr(mid), p.size() + 1);
+        if (!lastEntry || compareEntries(lastEntry->key, lastEntry->recno, key, recno) < 0) a = mid + 1;
+        else b = mid;
+      }
+      child = a;
+    }
+    push(p, n, child);
+    n = load(n->ptr(child));
+  }
+}
+
+void Tree::descendLeftmost(Path& p, std::uint32_t page) {
+  auto n = load(page);
+  while (!n->leaf()) {
+    push(p, n, 0);
+    n = load(n->ptr(0));
+  }
+  push(p, n, 0);
+}
+
+void Tree::descendRightmost(Path& p, std::uint32_t page) {
+  auto n = load(page);
+  while (!n->leaf()) {
+    int c = n->count();
+    push(p, n, c);
+    n = load(n->ptr(c));
+  }
+  push(p, n, n->count() - 1);
+}
+
+bool Tree::nextLeaf(Path& p) {
+  p.pop_back();
+  while (!p.empty()) {
+    Frame& f = p.back();
+    if (f.index < f.node->count()) {
+      ++f.index;
+      descendLeftmost(p, f.node->ptr(f.index));
+      return true;
+    }
+    p.pop_back();
+  }
+  return false;
+}
+
+bool Tree::priorLeaf(Path& p) {
+  p.pop_back();
+  while (!p.empty()) {
+    Frame& f = p.back();
+    if (f.index > 0) {
+      --f.index;
+      descendRightmost(p, f.node->ptr(f.index));
+      return true;
+    }
+    p.pop_back();
+  }
+  return false;
+}
+
+bool Tree::settle(Path& p) {
+  while (!p.empty() && p.back().index >= p.back().node->count())
+    if (!nextLeaf(p)) return false;
+  return !p.empty();
+}
+
+bool Tree::first(Path& p) {
+  p.clear();
+  descendLeftmost(p, root());
+  return settle(p);
+}
+
+bool Tree::last(Path& p) {
+  p.clear();
+  descendRightmost(p, root());
+  while (p.back().index < 0)
+    if (!priorLeaf(p)) return false;
+  return true;
+}
+
+bool Tree::next(Path& p) {
+  if (p.empty()) return false;
+  ++p.back().index;
+  return settle(p);
+}
+
+bool Tree::prior(Path& p) {
+  if (p.empty()) return false;
+  --p.back().index;
+  while (p.back().index < 0)
+    if (!priorLeaf(p)) return false;
+  return true;
+}
+
+TagEntry Tree::entryAt(const Path& p) {
+  const Frame& f = p.back();
+  return TagEntry{std::string(f.node->key(f.index)), f.node->ptr(f.index)};
+}
+
+// ---- changes ----
+
+void Tree::insertItem(Node& n, int i, std::uint32_t ptr, std::string_view key) {
+  int c = n.count();
+  std::memmove(n.item(i + 1), n.item(i), static_cast<std::size_t>(c - i) * static_cast<std::size_t>(n.itemLength) + 4);
+  n.setPtr(i, ptr);
+  n.setKey(i, key);
+  n.setCount(c + 1);
+  n.dirty = true;
+}
+
+void Tree::insert(std::string_view key, std::uint32_t recno) {
+  Path p = lowerBound(key, recno);
+  Frame& lf = p.back();
+  Node& leaf = *lf.node;
+  if (lf.index < leaf.count() && leaf.ptr(lf.index) == recno && compareKeys(leaf.key(lf.index), key) == 0)
+    throwError(ErrorKind::InvalidInput, file_.path,
+               where() + " already holds record " + std::to_string(recno) + " under this key");
+  insertItem(leaf, lf.index, recno, key);
+  split(p);
+  touched();
+}
+
+// Splits the overfull nodes of `p`, leaf upwards, growing a new root when the old one splits.
+void Tree::split(Path& p) {
+  for (std::size_t level = p.size(); level-- > 0;) {
+    Node& n = *p[level].node;
+    bool isLeaf = level + 1 == p.size();
+    int c = n.count();
+    if (c <= (isLeaf ? tag_.maxKeys : tag_.maxBranchKeys)) return;
+    auto right = allocate();
+    std::size_t item = static_cast<std::size_t>(tag_.itemLength);
+    std::string separator;
+    if (isLeaf) {
+      // Appending at the far right end (ascending record numbers, increasing keys) leaves the
+      // left node full instead of half empty.
+      bool rightEdge = p[level].index == c - 1;
+      for (std::size_t l = 0; l < level && rightEdge; ++l) rightEdge = p[l].index == p[l].node->count();
+      int m = rightEdge ? c - 1 : c / 2;
+      std::memcpy(right->item(0), n.item(m), static_cast<std::size_t>(c - m) * item);
+      right->setCount(c - m);
+      separator.assign(n.key(m - 1));
+      std::memset(n.item(m), 0, n.b.size() - static_cast<std::size_t>(n.item(m) - n.b.data()));
+      n.setCount(m);
+    } else {
+      int m = c / 2;
+      separator.assign(n.key(m));
+      std::memcpy(right->item(0), n.item(m + 1), static_cast<std::size_t>(c - m - 1) * item + 4);
+      right->setCount(c - m - 1);
+      std::uint8_t* keep = n.item(m) + 4;
+      std::memset(keep, 0, n.b.size() - static_cast<std::size_t>(keep - n.b.data()));
+      n.setCount(m);
+    }
+    n.dirty = true;
+    if (level == 0) {
+      auto top = allocate();
+      top->setPtr(0, n.page);
+      top->setKey(0, separator);
+      top->setPtr(1, right->page);
+      top->setCount(1);
+      setRoot(top->page);
+      return;
+    }
+    // The parent's item for this child now bounds the left half; the right half takes over the
+    // old bound in the next slot.
+    Node& parent = *p[level - 1].node;
+    int ci = p[level - 1].index;
+    int pc = parent.count();
+    std::memmove(parent.item(ci + 1), parent.item(ci), static_cast<std::size_t>(pc - ci) * item + 4);
+    parent.setKey(ci, separator);
+    parent.setPtr(ci + 1, right->page);
+    parent.setCount(pc + 1);
+    parent.dirty = true;
+  }
+}
+
+void Tree::remove(std::string_view key, std::uint32_t recno) {
+  Path p = lowerBound(key, recno);
+  bool found = false;
+  if (settle(p)) {
+    TagEntry e = entryAt(p);
+    found = e.recno == recno && compareKeys(e.key, key) == 0;
+  }
+  if (!found) {
+    // Some writers keep equal keys in no particular record order: look through all of them.
+    p = lowerBound(key, 0);
+    for (bool ok = settle(p); ok; ok = next(p)) {
+      const Frame& f = p.back();
+      if (compareKeys(f.node->key(f.index), key) != 0) break;
+      if (f.node->ptr(f.index) == recno) {
+        found = true;
+        break;
+      }
+    }
+  }
+  if (!found)
+    throwCorrupt(file_.path, where() + ": no entry for record " + std::to_string(recno) + " under its key");
+  removeAt(p);
+  touched();
+}
+
+void Tree::removeAt(Path& p) {
+  Frame& lf = p.back();
+  Node& leaf = *lf.node;
+  int c = leaf.count();
+  int i = lf.index;
+  std::size_t item = static_cast<std::size_t>(tag_.itemLength);
+  std::memmove(leaf.item(i), leaf.item(i + 1), static_cast<std::size_t>(c - i - 1) * item + 4);
+  std::uint8_t* tail = leaf.item(c - 1) + 4;
+  std::memset(tail, 0, leaf.b.size() - static_cast<std::size_t>(tail - leaf.b.data()));
+  leaf.setCount(c - 1);
+  leaf.dirty = true;
+  std::size_t level = p.size() - 1;
+  if (c - 1 > 0) {
+    if (i == c - 1) fixHighKey(p, level, std::string(leaf.key(c - 2)));
+    return;
+  }
+  if (level > 0) removeChild(p, level - 1);
+}
+
+// The highest key under p[level] changed: the first ancestor for which that child is not the
+// last pointer holds it as a branch key.
+void Tree::fixHighKey(Path& p, std::size_t level, const std::string& high) {
+  while (level-- > 0) {
+    Frame& f = p[level];
+    if (f.index < f.node->count()) {
+      f.node->setKey(f.index, high);
+      f.node->dirty = true;
+      return;
+    }
+  }
+}
+
+// Child p[level].index of p[level] became empty: unlink it. Its block is left unused (dBASE
+// readers differ on free lists; we keep the list empty and never reuse a page).
+void Tree::removeChild(Path& p, std::size_t level) {
+  Node& n = *p[level].node;
+  int ci = p[level].index;
+  int c = n.count();
+  std::size_t item = static_cast<std::size_t>(tag_.itemLength);
+  n.dirty = true;
+  if (c == 0) {
+    std::memset(n.b.data(), 0, n.b.size());
+    if (level > 0) removeChild(p, level - 1);
+    return;
+  }
+  if (ci < c) {
+    std::memmove(n.item(ci), n.item(ci + 1), static_cast<std::size_t>(c - ci - 1) * item + 4);
+    std::uint8_t* tail = n.item(c - 1) + 4;
+    std::memset(tail, 0, n.b.size() - static_cast<std::size_t>(tail - n.b.data()));
+    n.setCount(c - 1);
+  } else {
+    // The last pointer went: the child before it becomes the last, and its bound becomes this
+    // node's highest key.
+    std::string high(n.key(c - 1));
+    std::uint8_t* tail = n.item(c - 1) + 4;
+    std::memset(tail, 0, n.b.size() - static_cast<std::size_t>(tail - n.b.data()));
+    n.setCount(c - 1);
+    fixHighKey(p, level, high);
+  }
+  if (level == 0) {
+    // A root left with one child and no key hands the root over to that child.
+    auto r = p[0].node;
+    std::uint32_t newRoot = r->page;
+    for (std::size_t depth = 0; !r->leaf() && r->count() == 0; ++depth) {
+      if (depth >= kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth) + " levels", offsetOf(r->page));
+      newRoot = r->ptr(0);
+      r = load(newRoot);
+    }
+    if (newRoot != p[0].node->page) setRoot(newRoot);
+  }
+}
+
+void Tree::reset(std::uint32_t rootPage) {
+  root();
+  auto n = blankNode(rootPage);
+  n->dirty = true;
+  nodes_[rootPage] = n;
+  setRoot(rootPage);
+  touched();
+}
+
+}  // namespace rf::tables::mdx
