@@ -1,6 +1,8 @@
 // A new .MDX with empty tags, laid out as dBASE IV does: the four header pages, then for each tag
 // its header block followed by its (empty leaf) root block.
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <set>
 
@@ -37,6 +39,11 @@ int keyLengthOf(const TagSpec& t, const std::string& path) {
     default:
       throwError(ErrorKind::InvalidInput, path, "tag " + t.name + ": key type must be C, N or D");
   }
+}
+
+bool singleField(const std::string& e) {
+  if (e.empty() || !(std::isalpha(static_cast<unsigned char>(e[0])) || e[0] == '_')) return false;
+  return std::all_of(e.begin(), e.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
 }
 
 void checkSpec(const TagSpec& t, std::set<std::string>& names, const std::string& path) {
@@ -95,6 +102,7 @@ void createMdx(File& file, std::string_view tableName, const std::vector<TagSpec
 
     std::uint8_t* th = out.data() + static_cast<std::size_t>(headerPage) * kPageBytes;
     put32(th + kTagRoot, rootPage);
+    put32(th + kTagPages, 2 * kPagesPerBlock);
     th[kTagFormat] = static_cast<std::uint8_t>(kFormatPlain | (t.descending ? kFormatDescending : 0) |
                                                (t.unique ? kFormatUnique : 0));
     th[kTagKeyType] = static_cast<std::uint8_t>(t.keyType);
@@ -106,7 +114,11 @@ void createMdx(File& file, std::string_view tableName, const std::vector<TagSpec
     th[kTagUniqueByte] = t.unique ? kFormatUnique : 0;
     std::memcpy(th + kTagExpression, t.expression.data(), t.expression.size());
     th[kTagForFlag] = t.forExpression.empty() ? 0 : 1;
-    th[kTagKeysFlag] = 1;
+    th[kTagKeysFlag] = 0;
+    put32(th + kTagFirstLeaf, rootPage);
+    put32(th + kTagLastLeaf, rootPage);
+    putDate(th + kTagCreated);
+    th[kTagSingleField] = singleField(t.expression) ? 1 : 0;
     std::memcpy(th + kTagForExpression, t.forExpression.data(), t.forExpression.size());
   }
 

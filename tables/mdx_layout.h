@@ -32,6 +32,7 @@ constexpr std::size_t kHdrPages = 32;     // pages in the file
 constexpr std::size_t kHdrFreeList = 36;  // first free page (we keep it 0: pages are not reused)
 // Tag header offsets (in the tag's header block).
 constexpr std::size_t kTagRoot = 0;
+constexpr std::size_t kTagPages = 4;  // pages the tag's header and nodes take
 constexpr std::size_t kTagFormat = 8;
 constexpr std::size_t kTagKeyType = 9;
 constexpr std::size_t kTagKeyLength = 12;
@@ -42,7 +43,12 @@ constexpr std::size_t kTagChangeCount = 20;
 constexpr std::size_t kTagUniqueByte = 23;
 constexpr std::size_t kTagExpression = 24;
 constexpr std::size_t kTagForFlag = 245;
-constexpr std::size_t kTagKeysFlag = 246;
+constexpr std::size_t kTagKeysFlag = 246;    // 1 once the tag has held a key
+constexpr std::size_t kTagFirstLeaf = 248;   // leftmost leaf page
+constexpr std::size_t kTagLastLeaf = 252;    // rightmost leaf page
+constexpr std::size_t kTagHeaderPrefix = 256;  // what changes read and write of a tag header
+constexpr std::size_t kTagCreated = 257;     // YY-1900 MM DD
+constexpr std::size_t kTagSingleField = 480;  // 1 when the key is one field alone
 constexpr std::size_t kTagForExpression = 0x2FA;
 constexpr std::size_t kTagHeaderBytes = 1024;
 

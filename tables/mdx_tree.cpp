@@ -40,7 +40,7 @@ int Tree::compareEntries(std::string_view ka, std::uint32_t ra, std::string_view
 
 std::uint32_t Tree::root() {
   if (header_.empty()) {
-    header_.resize(kTagExpression);
+    header_.resize(kTagHeaderPrefix);
     io_.read(offsetOf(tag_.headerPage), header_, "MDX tag header");
   }
   return get32(header_.data() + kTagRoot);
@@ -91,6 +91,7 @@ std::shared_ptr<Node> Tree::allocate() {
   if (page + file_.pagesPerBlock > 0xFFFFFFFFull) throwError(ErrorKind::InvalidInput, file_.path, "index file full");
   filePages_ = static_cast<std::uint32_t>(page + file_.pagesPerBlock);
   pagesChanged_ = true;
+  ++allocated_;
   auto n = blankNode(static_cast<std::uint32_t>(page));
   n->dirty = true;
   nodes_.emplace(n->page, n);
@@ -106,18 +107,45 @@ void Tree::flush() {
       n->dirty = false;
     }
   std::uint64_t tagOff = offsetOf(tag_.headerPage);
+  auto writeField = [&](std::size_t at, std::size_t len) {
+    io_.write(tagOff + at, std::span<const std::uint8_t>(header_.data() + at, len));
+  };
   if (rootChanged_) {
-    io_.write(tagOff + kTagRoot, std::span<const std::uint8_t>(header_.data() + kTagRoot, 4));
+    writeField(kTagRoot, 4);
     rootChanged_ = false;
   }
   if (changed_) {
     // dBASE counts changes of a tag here; other users compare it to notice them.
     root();
-    std::uint8_t count = static_cast<std::uint8_t>(header_[kTagChangeCount] + 1);
-    if (count == 0) count = 1;
-    header_[kTagChangeCount] = count;
-    io_.write(tagOff + kTagChangeCount, std::span<const std::uint8_t>(&count, 1));
+    header_[kTagChangeCount] = static_cast<std::uint8_t>(header_[kTagChangeCount] + 1);
+    writeField(kTagChangeCount, 1);
     changed_ = false;
+  }
+  if (inserted_ && header_[kTagKeysFlag] == 0) {
+    header_[kTagKeysFlag] = 1;
+    writeField(kTagKeysFlag, 1);
+  }
+  inserted_ = false;
+  if (allocated_ > 0) {
+    put32(header_.data() + kTagPages, get32(header_.data() + kTagPages) + allocated_ * file_.pagesPerBlock);
+    writeField(kTagPages, 4);
+    allocated_ = 0;
+  }
+  if (shapeChanged_) {
+    // The leftmost and rightmost leaves, as dBASE keeps them for the tag's two ends.
+    std::uint32_t ends[2];
+    for (int side = 0; side < 2; ++side) {
+      auto n = load(root());
+      for (std::size_t depth = 0; !n->leaf(); ++depth) {
+        if (depth >= kMaxDepth) corrupt("tree deeper than " + std::to_string(kMaxDepth) + " levels", offsetOf(n->page));
+        n = load(n->ptr(side == 0 ? 0 : n->count()));
+      }
+      ends[side] = n->page;
+    }
+    put32(header_.data() + kTagFirstLeaf, ends[0]);
+    put32(header_.data() + kTagLastLeaf, ends[1]);
+    writeField(kTagFirstLeaf, 8);
+    shapeChanged_ = false;
   }
   if (pagesChanged_) {
     std::uint8_t b[4];
@@ -298,6 +326,7 @@ void Tree::insert(std::string_view key, std::uint32_t recno) {
                where() + " already holds record " + std::to_string(recno) + " under this key");
   insertItem(leaf, lf.index, recno, key);
   split(p);
+  inserted_ = true;
   touched();
 }
 
@@ -308,6 +337,7 @@ void Tree::split(Path& p) {
     bool isLeaf = level + 1 == p.size();
     int c = n.count();
     if (c <= (isLeaf ? tag_.maxKeys : tag_.maxBranchKeys)) return;
+    shapeChanged_ = true;
     auto right = allocate();
     std::size_t item = static_cast<std::size_t>(tag_.itemLength);
     std::string separator;
@@ -419,6 +449,7 @@ void Tree::removeChild(Path& p, std::size_t level) {
   int c = n.count();
   std::size_t item = static_cast<std::size_t>(tag_.itemLength);
   n.dirty = true;
+  shapeChanged_ = true;
   if (c == 0) {
     std::memset(n.b.data(), 0, n.b.size());
     if (level > 0) removeChild(p, level - 1);
@@ -457,6 +488,12 @@ void Tree::reset(std::uint32_t rootPage) {
   n->dirty = true;
   nodes_[rootPage] = n;
   setRoot(rootPage);
+  // Back to what a new tag says: its header block and one root, no keys yet.
+  put32(header_.data() + kTagPages, 2 * file_.pagesPerBlock);
+  header_[kTagKeysFlag] = 0;
+  io_.write(offsetOf(tag_.headerPage) + kTagPages, std::span<const std::uint8_t>(header_.data() + kTagPages, 4));
+  io_.write(offsetOf(tag_.headerPage) + kTagKeysFlag, std::span<const std::uint8_t>(header_.data() + kTagKeysFlag, 1));
+  shapeChanged_ = true;
   touched();
 }
 

@@ -86,6 +86,9 @@ class Tree {
   bool changed_ = false;
   std::optional<std::uint32_t> filePages_;  // the file header's page count, once read
   bool pagesChanged_ = false;
+  std::uint32_t allocated_ = 0;    // blocks this operation added
+  bool shapeChanged_ = false;      // splits, unlinks: the first and last leaf may have moved
+  bool inserted_ = false;
 };
 
 }  // namespace rf::tables::mdx

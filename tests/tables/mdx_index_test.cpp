@@ -587,6 +587,52 @@ TEST(MdxChanges, SequentialAppendsFillNodes) {
   EXPECT_TRUE(rep.ok()) << problems(rep);
 }
 
+TEST(MdxChanges, TagHeaderFollowsTheTree) {
+  // The fields dBASE keeps beside the root: pages the tag takes, whether it ever held a key, a
+  // change counter, and its first and last leaf.
+  Env env({numberTag("ID")});
+  auto header = [&] {
+    auto b = rf::test::readFileBytes(env.mdxPath);
+    std::uint32_t page = mdx::get32(b.data() + 544);
+    return std::make_pair(b, page * 512);
+  };
+  auto leafEnd = [&](const std::vector<std::uint8_t>& b, std::uint32_t page, bool last) {
+    while (true) {
+      const std::uint8_t* n = b.data() + page * 512;
+      std::uint32_t count = mdx::get32(n);
+      std::uint32_t tail = mdx::get32(n + 8 + count * 16);
+      if (tail == 0) return page;
+      page = last ? tail : mdx::get32(n + 8);
+    }
+  };
+  auto [b0, h0] = header();
+  std::uint32_t root = mdx::get32(b0.data() + h0);
+  EXPECT_EQ(mdx::get32(b0.data() + h0 + 4), 4u);
+  EXPECT_EQ(b0[h0 + 20], 1);
+  EXPECT_EQ(b0[h0 + 246], 0);
+  EXPECT_EQ(mdx::get32(b0.data() + h0 + 248), root);
+  EXPECT_EQ(mdx::get32(b0.data() + h0 + 252), root);
+
+  env.change([&](Transaction& tx) {
+    for (std::uint32_t r = 1; r <= 3000; ++r) env.idx->insert(tx, 0, env.idx->encode(0, number((r * 7919) % 3001)), r);
+  });
+  env.change([&](Transaction& tx) { env.idx->remove(tx, 0, env.idx->encode(0, number(7919 % 3001)), 1); });
+  auto [b, h] = header();
+  root = mdx::get32(b.data() + h);
+  EXPECT_EQ(mdx::get32(b.data() + h + 4), b.size() / 512 - 4);  // every block but the file header's
+  EXPECT_EQ(b[h + 20], (1 + 3001) % 256);
+  EXPECT_EQ(b[h + 246], 1);
+  EXPECT_EQ(mdx::get32(b.data() + h + 248), leafEnd(b, root, false));
+  EXPECT_EQ(mdx::get32(b.data() + h + 252), leafEnd(b, root, true));
+  EXPECT_NE(leafEnd(b, root, false), leafEnd(b, root, true));
+
+  env.change([&](Transaction& tx) { env.idx->clear(tx); });
+  auto [b2, h2] = header();
+  EXPECT_EQ(mdx::get32(b2.data() + h2 + 4), 4u);
+  EXPECT_EQ(b2[h2 + 246], 0);
+  EXPECT_EQ(mdx::get32(b2.data() + h2 + 248), mdx::get32(b2.data() + h2));
+}
+
 TEST(MdxChanges, ManyEqualKeysStayInRecordOrder) {
   // A blank optional field indexed over a large table: every insert lands among thousands of
   // equal keys, the case branch keys alone can't place.
