@@ -272,6 +272,9 @@ std::uint32_t DbtMemo::write(Transaction& tx, std::span<const std::uint8_t> data
       if (layout_ == MemoFlavor::Dbase4 && needed < old.blocks) freeBlocks(tx, previous + needed, old.blocks - needed);
       return previous;
     }
+    // The replaced value's blocks go back first, so merged with free neighbours they may take
+    // the new one; the transaction makes overwriting the old bytes safe.
+    if (old.problem.empty() && layout_ == MemoFlavor::Dbase4) freeBlocks(tx, previous, old.blocks);
   }
 
   auto checkRoom = [&](std::uint32_t start) {
