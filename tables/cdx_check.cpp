@@ -41,6 +41,7 @@ void Tree::check(CheckReport& report, std::set<std::uint64_t>& used) {
       for (const Item& it : level) {
         if (!used.insert(it.offset).second) {
           problem(it.offset, "page is used twice");
+          nodes.push_back(nullptr);
           continue;
         }
         NodePtr n;
@@ -48,6 +49,7 @@ void Tree::check(CheckReport& report, std::set<std::uint64_t>& used) {
           n = node(it.offset);
         } catch (const TableError& e) {
           report.problems.push_back(e.what());
+          nodes.push_back(nullptr);  // its neighbours' links cannot be judged
           continue;
         }
         nodes.push_back(n);
@@ -94,6 +96,9 @@ void Tree::check(CheckReport& report, std::set<std::uint64_t>& used) {
         }
       }
       for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (nodes[i] == nullptr || (i > 0 && nodes[i - 1] == nullptr) ||
+            (i + 1 < nodes.size() && nodes[i + 1] == nullptr))
+          continue;
         const std::uint32_t wantLeft = i == 0 ? kNone : static_cast<std::uint32_t>(nodes[i - 1]->offset);
         const std::uint32_t wantRight =
             i + 1 == nodes.size() ? kNone : static_cast<std::uint32_t>(nodes[i + 1]->offset);

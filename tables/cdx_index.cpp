@@ -149,25 +149,37 @@ void CdxIndex::remove(Transaction& tx, int tag, std::string_view key, std::uint3
 void CdxIndex::clear(Transaction& tx) {
   Store::Scope writing(store_, &tx);
   ++generation_;
-  std::vector<std::uint32_t> unused;
-  for (Tag& t : tags_) t.tree->reset(unused);
-
-  // What stays: both headers' pages, the directory's nodes, each tag's header and root. The rest
-  // below the last of those becomes the free list; past it the file is cut off.
-  std::set<std::uint64_t> kept{0, kPageSize};
+  // Everything but the headers and the directory is given up, and each tag restarts with a root
+  // as low in the file as it can get (beside its header when that page is free), so the file
+  // can be cut short after the last root. The pages left below that form the free list.
+  std::set<std::uint64_t> fixed{0, kPageSize};
   std::vector<std::uint32_t> dirPages;
   directory_->collectPages(dirPages);
-  kept.insert(dirPages.begin(), dirPages.end());
-  for (Tag& t : tags_) {
-    kept.insert(t.header);
-    kept.insert(t.header + kPageSize);
-    kept.insert(t.tree->root());
+  fixed.insert(dirPages.begin(), dirPages.end());
+  for (const Tag& t : tags_) {
+    fixed.insert(t.header);
+    fixed.insert(t.header + kPageSize);
   }
-  const std::uint64_t end = *kept.rbegin() + kPageSize;
+  const std::uint64_t size = store_.size() / kPageSize * kPageSize;
+  std::set<std::uint64_t> spare;
+  for (std::uint64_t off = kHeaderSize; off < size; off += kPageSize)
+    if (!fixed.contains(off)) spare.insert(off);
+
+  std::vector<const Tag*> byHeader;
+  for (const Tag& t : tags_) byHeader.push_back(&t);
+  std::sort(byHeader.begin(), byHeader.end(), [](const Tag* a, const Tag* b) { return a->header < b->header; });
+  std::uint64_t end = *fixed.rbegin() + kPageSize;
+  for (const Tag* t : byHeader) {
+    std::uint64_t root = t->header + kHeaderSize;
+    if (!spare.contains(root)) root = spare.empty() ? std::max(end, size) : *spare.begin();
+    spare.erase(root);
+    t->tree->reset(static_cast<std::uint32_t>(root));
+    end = std::max(end, root + kPageSize);
+  }
   store_.write32(kHdrFreeList, 0);
   if (store_.size() > end) tx.truncate(file_, end);
-  for (std::uint64_t off = end - kPageSize; off >= kHeaderSize; off -= kPageSize)
-    if (!kept.contains(off)) store_.release(static_cast<std::uint32_t>(off));
+  for (auto it = spare.rbegin(); it != spare.rend(); ++it)
+    if (*it < end) store_.release(static_cast<std::uint32_t>(*it));
 }
 
 void CdxIndex::refresh() {

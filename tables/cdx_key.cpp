@@ -50,14 +50,14 @@ bool among(const std::string& name, std::initializer_list<const char*> names) {
   return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == n; });
 }
 
-// Keys of the binary encodings start with a byte >= 0x80 (values >= 0) or carry bytes no text
-// key has; text keys rarely start with one.
+// Keys of the binary encodings start with a byte >= 0x80 (values >= 0) or, inverted, carry
+// bytes text seldom has: controls, and 0xFF where a negative number's mantissa had zeros.
 bool looksBinary(const std::string& stored) {
   if (stored.empty()) return false;  // all filler: a blank text key, never a number
   if (static_cast<unsigned char>(stored[0]) >= 0x80) return true;
   return std::any_of(stored.begin(), stored.end(), [](char c) {
     const auto b = static_cast<unsigned char>(c);
-    return b < 0x20 || b == 0x7F;
+    return b < 0x20 || b == 0x7F || b == 0xFF;
   });
 }
 

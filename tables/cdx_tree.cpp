@@ -23,6 +23,25 @@ struct Tree::Target {
   }
 };
 
+namespace {
+
+// The first entry of `n` for which `reached` holds (count() when none), for a condition that
+// is false and then true along the node.
+template <class Reached>
+std::size_t firstReached(const Node& n, Reached reached) {
+  std::size_t lo = 0, hi = n.count();
+  while (lo < hi) {
+    const std::size_t mid = lo + (hi - lo) / 2;
+    if (reached(mid))
+      hi = mid;
+    else
+      lo = mid + 1;
+  }
+  return lo;
+}
+
+}  // namespace
+
 void Tree::corrupt(const std::string& what, std::uint64_t offset) const {
   throwCorrupt(store_.path(), "tag " + name_ + ": " + what, offset);
 }
@@ -42,8 +61,7 @@ Tree::Pos Tree::descend(const Target& t) {
   for (int depth = 0; depth <= kMaxDepth; ++depth) {
     NodePtr n = node(off);
     const std::size_t count = n->count();
-    std::size_t i = 0;
-    while (i < count && !t.reached(n->key(i), n->recnos[i])) ++i;
+    const std::size_t i = firstReached(*n, [&](std::size_t k) { return t.reached(n->key(k), n->recnos[k]); });
     if (n->leaf()) {
       if (i < count) return Pos{n, i};
       if (count == 0) {  // an empty leaf can only stand alone or be skipped
@@ -156,8 +174,9 @@ std::vector<Tree::Step> Tree::pathTo(std::string_view key, std::uint32_t recno) 
     for (const Step& s : path)
       if (s.node->offset == off) corrupt("a node points back at its ancestor", off);
     const std::size_t count = n->count();
-    std::size_t i = 0;
-    while (i < count && compareEntry(n->key(i), n->recnos[i], key, recno) < 0) ++i;
+    std::size_t i = firstReached(*n, [&](std::size_t k) {
+      return compareEntry(n->key(k), n->recnos[k], key, recno) >= 0;
+    });
     if (n->leaf()) {
       path.push_back(Step{n, i});
       return path;
@@ -420,26 +439,33 @@ void Tree::collectPages(std::vector<std::uint32_t>& out) {
   if (!level.empty()) corrupt("tree deeper than " + std::to_string(kMaxDepth) + " levels", r);
 }
 
-void Tree::reset(std::vector<std::uint32_t>& freed) {
-  const std::uint32_t r = root();
-  std::vector<std::uint32_t> pages;
-  collectPages(pages);
-  for (std::uint32_t off : pages)
-    if (off != r) freed.push_back(off);
+void Tree::reset(std::uint32_t newRoot) {
   Node e;
-  e.offset = r;
+  e.offset = newRoot;
   e.keyLength = keyLength_;
   e.attr = kAttrRoot | kAttrLeaf;
   store_.put(e, fill_);
+  setRoot(newRoot);
 }
 
 std::vector<std::string> Tree::samples(std::size_t max) {
+  // From both ends: the smallest keys of a numeric tag may all be negative, the largest not.
   std::vector<std::string> out;
-  Pos p = first();
-  while (p.valid() && out.size() < max) {
-    const std::size_t stored = static_cast<std::size_t>(keyLength_) - p.leaf->trails[p.index];
-    out.emplace_back(p.key().substr(0, stored));
-    if (!next(p)) break;
+  const auto stored = [&](const Pos& p) {
+    return std::string(p.key().substr(0, static_cast<std::size_t>(keyLength_) - p.leaf->trails[p.index]));
+  };
+  Pos front = first();
+  std::size_t taken = 0;
+  for (; front.valid() && taken < max / 2; ++taken) {
+    out.push_back(stored(front));
+    if (!next(front)) break;
+  }
+  if (!front.valid()) return out;  // the whole tag is sampled
+  Pos back = last();
+  for (std::size_t n = 0; back.valid() && n < max - max / 2; ++n) {
+    if (compareEntry(back.key(), back.recno(), front.key(), front.recno()) < 0) break;
+    out.push_back(stored(back));
+    if (!prior(back)) break;
   }
   return out;
 }

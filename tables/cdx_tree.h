@@ -58,8 +58,8 @@ class Tree {
   void insert(std::string_view key, std::uint32_t recno);
   bool remove(std::string_view key, std::uint32_t recno);
 
-  // Makes the root an empty leaf (in place) and appends every other page of the tree to `freed`.
-  void reset(std::vector<std::uint32_t>& freed);
+  // Makes the tree a single empty root leaf at `newRoot`; the old pages are the caller's.
+  void reset(std::uint32_t newRoot);
   // Every page of the tree, root first.
   void collectPages(std::vector<std::uint32_t>& out);
 
@@ -67,7 +67,7 @@ class Tree {
   // against, so trees sharing a page are reported).
   void check(CheckReport& report, std::set<std::uint64_t>& used);
 
-  // The stored part (before trailing filler) of up to `max` keys from the start of the tree.
+  // The stored part (before trailing filler) of up to `max` keys from both ends of the tree.
   std::vector<std::string> samples(std::size_t max);
 
  private:
