@@ -14,6 +14,14 @@
 //
 // Which layout a file has is read from its header (see detectLayout in dbt_memo.cpp); the
 // table's version byte only breaks ties.
+//
+// Seen in the real files: every dBASE III memo ends 1A 1A, the last one of a file unpadded; the
+// dBASE IV header is block 0 whatever the block size (with 64-byte blocks the first memo is at
+// offset 64), and the S7 tool writes a bare 24-byte header for an empty table; SIPROM.DBT holds
+// a one-block free run at block 1 (next 5 = the end, length 1) in front of live memos. In every
+// file without free runs the next free block is the end of the file, rounded up to a block.
+// Perl XBase appends at the end of the file whatever the header says and then points the header
+// there, so after it writes, our free chain is simply forgotten: space lost, nothing overwritten.
 
 #include <cstdint>
 #include <optional>

@@ -5,6 +5,10 @@
 // big-endian; memos start at the first block past the header. Each memo is a big-endian type
 // (0 picture/binary, 1 text, 2 object) and length, then its bytes. FoxPro keeps no free list:
 // a value that outgrows its blocks moves to the end of the file and its old space stays unused.
+//
+// Every FoxPro and Visual FoxPro file seen uses 64-byte blocks (first memo at block 8) and keeps
+// the next free block at the end of the file, rounded up to a block; Perl XBase writes 512-byte
+// blocks (first memo at block 1).
 
 #include <cstdint>
 #include <span>
