@@ -6,6 +6,7 @@
 // File: four 512-byte header pages (file header, then the tag table at 544, 32 bytes a tag),
 // then blocks of `blockBytes`. Every page pointer in the file counts 512-byte pages.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -102,6 +103,15 @@ struct Node {
   int itemLength = 0;
   int keyLength = 0;
   bool dirty = false;
+  // Changed bytes run from here to the end of the block (plus the count): inserts and removals
+  // shift everything after their item, so a node is written from there on, not whole.
+  std::size_t dirtyFrom = SIZE_MAX;
+
+  void touch(std::size_t from) {
+    dirty = true;
+    dirtyFrom = std::min(dirtyFrom, from);
+  }
+  void touchItem(int i) { touch(kNodeItems + static_cast<std::size_t>(i) * static_cast<std::size_t>(itemLength)); }
 
   int count() const { return static_cast<int>(get32(b.data())); }
   void setCount(int n) { put32(b.data(), static_cast<std::uint32_t>(n)); }

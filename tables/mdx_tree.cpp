@@ -93,7 +93,7 @@ std::shared_ptr<Node> Tree::allocate() {
   pagesChanged_ = true;
   ++allocated_;
   auto n = blankNode(static_cast<std::uint32_t>(page));
-  n->dirty = true;
+  n->touch(0);
   nodes_.emplace(n->page, n);
   return n;
 }
@@ -103,8 +103,15 @@ void Tree::touched() { changed_ = true; }
 void Tree::flush() {
   for (auto& [page, n] : nodes_)
     if (n->dirty) {
-      io_.write(offsetOf(page), std::span<const std::uint8_t>(n->b.data(), file_.blockBytes));
+      std::size_t from = std::min<std::size_t>(n->dirtyFrom, file_.blockBytes);
+      if (from <= kNodeItems) {
+        io_.write(offsetOf(page), std::span<const std::uint8_t>(n->b.data(), file_.blockBytes));
+      } else {
+        io_.write(offsetOf(page), std::span<const std::uint8_t>(n->b.data(), 4));
+        io_.write(offsetOf(page) + from, std::span<const std::uint8_t>(n->b.data() + from, file_.blockBytes - from));
+      }
       n->dirty = false;
+      n->dirtyFrom = SIZE_MAX;
     }
   std::uint64_t tagOff = offsetOf(tag_.headerPage);
   auto writeField = [&](std::size_t at, std::size_t len) {
@@ -314,7 +321,7 @@ void Tree::insertItem(Node& n, int i, std::uint32_t ptr, std::string_view key) {
   n.setPtr(i, ptr);
   n.setKey(i, key);
   n.setCount(c + 1);
-  n.dirty = true;
+  n.touchItem(i);
 }
 
 void Tree::insert(std::string_view key, std::uint32_t recno) {
@@ -352,6 +359,7 @@ void Tree::split(Path& p) {
       separator.assign(n.key(m - 1));
       std::memset(n.item(m), 0, n.b.size() - static_cast<std::size_t>(n.item(m) - n.b.data()));
       n.setCount(m);
+      n.touchItem(m);
     } else {
       int m = c / 2;
       separator.assign(n.key(m));
@@ -360,8 +368,8 @@ void Tree::split(Path& p) {
       std::uint8_t* keep = n.item(m) + 4;
       std::memset(keep, 0, n.b.size() - static_cast<std::size_t>(keep - n.b.data()));
       n.setCount(m);
+      n.touchItem(m);
     }
-    n.dirty = true;
     if (level == 0) {
       auto top = allocate();
       top->setPtr(0, n.page);
@@ -380,7 +388,7 @@ void Tree::split(Path& p) {
     parent.setKey(ci, separator);
     parent.setPtr(ci + 1, right->page);
     parent.setCount(pc + 1);
-    parent.dirty = true;
+    parent.touchItem(ci);
   }
 }
 
@@ -419,7 +427,7 @@ void Tree::removeAt(Path& p) {
   std::uint8_t* tail = leaf.item(c - 1) + 4;
   std::memset(tail, 0, leaf.b.size() - static_cast<std::size_t>(tail - leaf.b.data()));
   leaf.setCount(c - 1);
-  leaf.dirty = true;
+  leaf.touchItem(i);
   std::size_t level = p.size() - 1;
   if (c - 1 > 0) {
     if (i == c - 1) fixHighKey(p, level, std::string(leaf.key(c - 2)));
@@ -435,7 +443,7 @@ void Tree::fixHighKey(Path& p, std::size_t level, const std::string& high) {
     Frame& f = p[level];
     if (f.index < f.node->count()) {
       f.node->setKey(f.index, high);
-      f.node->dirty = true;
+      f.node->touchItem(f.index);
       return;
     }
   }
@@ -448,10 +456,10 @@ void Tree::removeChild(Path& p, std::size_t level) {
   int ci = p[level].index;
   int c = n.count();
   std::size_t item = static_cast<std::size_t>(tag_.itemLength);
-  n.dirty = true;
   shapeChanged_ = true;
   if (c == 0) {
     std::memset(n.b.data(), 0, n.b.size());
+    n.touch(0);
     if (level > 0) removeChild(p, level - 1);
     return;
   }
@@ -460,6 +468,7 @@ void Tree::removeChild(Path& p, std::size_t level) {
     std::uint8_t* tail = n.item(c - 1) + 4;
     std::memset(tail, 0, n.b.size() - static_cast<std::size_t>(tail - n.b.data()));
     n.setCount(c - 1);
+    n.touchItem(ci);
   } else {
     // The last pointer went: the child before it becomes the last, and its bound becomes this
     // node's highest key.
@@ -467,6 +476,7 @@ void Tree::removeChild(Path& p, std::size_t level) {
     std::uint8_t* tail = n.item(c - 1) + 4;
     std::memset(tail, 0, n.b.size() - static_cast<std::size_t>(tail - n.b.data()));
     n.setCount(c - 1);
+    n.touchItem(c - 1);
     fixHighKey(p, level, high);
   }
   if (level == 0) {
@@ -485,7 +495,7 @@ void Tree::removeChild(Path& p, std::size_t level) {
 void Tree::reset(std::uint32_t rootPage) {
   root();
   auto n = blankNode(rootPage);
-  n->dirty = true;
+  n->touch(0);
   nodes_[rootPage] = n;
   setRoot(rootPage);
   // Back to what a new tag says: its header block and one root, no keys yet.
