@@ -123,15 +123,24 @@ std::unique_ptr<Table> createXbaseTable(FileSystem& fs, const std::string& path,
 
   std::string stem = withoutExtension(path);
   std::string tableName = upperAscii(baseName(stem));
+  // Companions follow the case of the table's extension: "pieces.dbf" gets "pieces.mdx".
+  std::string ownExt = extensionOf(path);
+  bool lower = std::any_of(ownExt.begin(), ownExt.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+  auto ext = [&](const char* upper) {
+    std::string e = upper;
+    if (lower)
+      for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return e;
+  };
   if (!tags.empty()) {
-    std::string indexPath = stem + (fox ? ".CDX" : ".MDX");
+    std::string indexPath = stem + ext(fox ? ".CDX" : ".MDX");
     writeWhole(fs, indexPath, [&](File& f) {
       if (fox) createCdx(f, tags);
       else createMdx(f, tableName, tags);
     });
   }
   if (anyMemo) {
-    std::string memoPath = stem + (fox ? ".FPT" : ".DBT");
+    std::string memoPath = stem + ext(fox ? ".FPT" : ".DBT");
     MemoFlavor flavor = fox ? MemoFlavor::FoxPro : version == 0x83 ? MemoFlavor::Dbase3 : MemoFlavor::Dbase4;
     writeWhole(fs, memoPath, [&](File& f) { MemoFile::create(f, flavor, tableName); });
   }

@@ -8,6 +8,7 @@
 
 #include "tables/engine.h"
 #include "tables/error.h"
+#include "tables/file_names.h"
 #include "tests/support/test_support.h"
 #include "tests/support/xbase_builders.h"
 
@@ -133,7 +134,9 @@ TEST(XbaseCorrupt, TruncationSweep) {
           rf::test::copyFile(entry.path().string(), dir.file(entry.path().filename().string()));
         std::filesystem::resize_file(dir.file(victim), cut);
         std::string result = exercise(dir.file("pieces.dbf"), f);
-        if (std::string(ext) == ".dbf" && cut < 32) EXPECT_EQ(result, "open failed");
+        if (std::string(ext) == ".dbf" && cut < 32) {
+          EXPECT_EQ(result, "open failed");
+        }
       }
     }
   }

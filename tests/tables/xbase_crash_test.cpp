@@ -32,7 +32,7 @@ void modelStep(Model& m, int j) {
   } else if (j % 3 == 2 && m.count("K" + std::to_string(j - 2))) {
     m["K" + std::to_string(j - 2)] = {j * 10.0, "updated by " + std::to_string(j)};
   } else {
-    m["K" + std::to_string(j)] = {static_cast<double>(j), std::string(static_cast<std::size_t>(200 + 97 * j), 'a' + j % 26)};
+    m["K" + std::to_string(j)] = {static_cast<double>(j), std::string(static_cast<std::size_t>(200 + 97 * j), static_cast<char>('a' + j % 26))};
   }
 }
 
@@ -54,7 +54,7 @@ void tableStep(Table& t, const Model& before, int j) {
     Record r = t.blankRecord();
     t.set(r, "CODE", Value::text("K" + std::to_string(j)));
     t.set(r, "QTY", Value::number(j));
-    t.set(r, "NOTES", Value::text(std::string(static_cast<std::size_t>(200 + 97 * j), 'a' + j % 26)));
+    t.set(r, "NOTES", Value::text(std::string(static_cast<std::size_t>(200 + 97 * j), static_cast<char>('a' + j % 26))));
     t.insert(r);
   }
 }
