@@ -118,8 +118,9 @@ void BM_SeekByIndex(benchmark::State& state) {
   auto t = openXbaseTable(FileSystem::real(), table(formatOf(state)), formatOf(state), OpenOptions{true, false, {}});
   auto c = t->openCursor("ASSET");
   std::mt19937 rng(1);
+  auto pick = [&] { return static_cast<double>(1 + rng() % kRecords); };
   for (auto _ : state) {
-    bool found = c->seek({Value::number(1 + rng() % kRecords)});
+    bool found = c->seek({Value::number(pick())});
     benchmark::DoNotOptimize(found);
   }
   state.SetItemsProcessed(state.iterations());
@@ -160,9 +161,9 @@ void BM_EditPost(benchmark::State& state) {
   std::mt19937 rng(2);
   std::uint64_t syncs = w.counting.count(FaultFileSystem::Op::Sync);
   for (auto _ : state) {
-    c->seek({Value::number(1 + rng() % kRecords)});
+    c->seek({Value::number(static_cast<double>(1 + rng() % kRecords))});
     Record r = c->record();
-    w.t->set(r, "COST", Value::number(rng() % 10000 / 100.0));
+    w.t->set(r, "COST", Value::number(static_cast<double>(rng() % 10000) / 100.0));
     w.t->set(r, "REPNO", Value::text(std::to_string(rng() % 999999)));  // moves it in the ROAD tag
     w.t->update(r);
   }
@@ -241,9 +242,9 @@ void BM_SqliteEdit(benchmark::State& state) {
   std::mt19937 rng(2);
   for (auto _ : state) {
     std::string repno = std::to_string(rng() % 999999);
-    sqlite3_bind_double(s, 1, rng() % 10000 / 100.0);
+    sqlite3_bind_double(s, 1, static_cast<double>(rng() % 10000) / 100.0);
     sqlite3_bind_text(s, 2, repno.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_double(s, 3, 1 + rng() % kRecords);
+    sqlite3_bind_double(s, 3, static_cast<double>(1 + rng() % kRecords));
     sqlite3_step(s);
     sqlite3_reset(s);
   }

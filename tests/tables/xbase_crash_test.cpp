@@ -204,5 +204,56 @@ TEST_P(XbaseCrash, TwoProcessesAppendingLoseNothing) {
   EXPECT_EQ(t->info().recordCount, 2u * kEach);
 }
 
+// A write, sync or size change that fails (disk full, I/O error) at any point of a save: the
+// save either reports the failure and leaves the table exactly as it was, or - when the failure
+// came after the commit point - reports that it will be completed, and reopening completes it.
+TEST_P(XbaseCrash, InjectedFailuresLeaveTheTableAsItWasOrComplete) {
+  using Op = FaultFileSystem::Op;
+  for (Op op : {Op::Write, Op::Sync, Op::Truncate}) {
+    for (std::uint64_t n = 1; n <= 12; ++n) {
+      TempDir dir;
+      std::string path = dir.file("pieces.dbf");
+      { Engine(dir.file("e.conf")).create(path, rf::test::piecesDef(GetParam())); }
+      Model before;
+      {
+        auto t = Engine(dir.file("e.conf")).openPath(path, GetParam());
+        for (int j = 0; j < 6; ++j) {
+          tableStep(*t, before, j);
+          modelStep(before, j);
+        }
+      }
+      Model after = before;
+      modelStep(after, 6);  // an update of K4 with a new memo
+      bool failed = false, deferred = false;
+      {
+        FaultFileSystem fault(FileSystem::real());
+        Engine engine(dir.file("e.conf"), fault);
+        auto t = engine.openPath(path, GetParam());
+        fault.arm(op, n, FaultFileSystem::Action::Fail, 28);
+        try {
+          tableStep(*t, before, 6);
+        } catch (const TableError& e) {
+          failed = true;
+          deferred = std::string(e.what()).find("next opened") != std::string::npos;
+          EXPECT_EQ(e.kind(), ErrorKind::Io) << e.what();
+        }
+        fault.disarm();
+        if (failed && !deferred) {
+          EXPECT_EQ(read(*t), before) << "a refused save changed the table it stays open on";
+        }
+      }
+      SCOPED_TRACE("op " + std::to_string(static_cast<int>(op)) + " n " + std::to_string(n));
+      auto t = Engine(dir.file("e.conf")).openPath(path, GetParam());
+      ASSERT_TRUE(t->check().ok()) << t->check().problems.front();
+      Model got = read(*t);
+      if (failed && !deferred) {
+        EXPECT_EQ(got, before);
+      } else {
+        EXPECT_EQ(got, after);
+      }
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Families, XbaseCrash, ::testing::Values(Format::Dbase, Format::FoxPro),
                          [](const auto& p) { return p.param == Format::Dbase ? std::string("dBASE") : std::string("FoxPro"); });
