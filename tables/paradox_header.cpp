@@ -190,7 +190,7 @@ ParadoxHeader readParadoxHeader(File& file) {
                  "the header counts " + std::to_string(h.records) + " records, more than " +
                      std::to_string(h.usedBlocks) + " blocks hold",
                  hdr::kRecords);
-  if (h.isIndexOfIndex() && h.indexRoot > h.fileBlocks)
+  if (h.isIndexOfIndex() && h.indexLevels > 0 && (h.indexRoot == 0 || h.indexRoot > h.fileBlocks))
     throwCorrupt(path, "the index root lies past the end", hdr::kIndexRoot);
   return h;
 }

@@ -13,23 +13,25 @@ constexpr std::size_t kAllParts = 1000;
 RecordStore::RecordStore(BlockChain& data, TreeIndex* tree, const KeyOrder* order)
     : data_(data), tree_(tree), order_(order) {}
 
-int RecordStore::lowerIn(const Block& b, int n, const std::uint8_t* key, std::size_t parts) const {
+int RecordStore::lowerIn(const Block& b, int n, const std::uint8_t* key, std::size_t parts, bool upper) const {
   const std::uint16_t rs = recordSize();
   int lo = 0, hi = n;
   while (lo < hi) {
     int mid = (lo + hi) / 2;
-    if (order_->compare(b.record(mid, rs), key, parts) < 0) lo = mid + 1;
+    int c = order_->compare(b.record(mid, rs), key, parts);
+    if (upper ? c <= 0 : c < 0) lo = mid + 1;
     else hi = mid;
   }
   return lo;
 }
 
-std::optional<RecordStore::Pos> RecordStore::lowerBound(const BlockIo& io, const std::uint8_t* key, std::size_t parts) {
+std::optional<RecordStore::Pos> RecordStore::lowerBound(const BlockIo& io, const std::uint8_t* key, std::size_t parts,
+                                                        bool upper) {
   const std::uint16_t rs = recordSize();
   std::uint16_t bn;
   if (tree_) {
     if (tree_->empty()) return std::nullopt;
-    auto path = tree_->find(io, key, parts, true);
+    auto path = tree_->find(io, key, parts, !upper);
     bn = tree_->dataBlockAt(io, path);
   } else {
     // No usable index: walk the chain to the first block whose last record reaches the key.
@@ -40,7 +42,8 @@ std::optional<RecordStore::Pos> RecordStore::lowerBound(const BlockIo& io, const
         throwCorrupt(data_.path(), "the block chain loops back on itself", data_.blockOffset(bn));
       auto b = data_.get(io, bn);
       int n = countOf(*b);
-      if (n && order_->compare(b->record(n - 1, rs), key, parts) >= 0) break;
+      int c = n ? order_->compare(b->record(n - 1, rs), key, parts) : -1;
+      if (upper ? c > 0 : c >= 0) break;
       bn = b->next();
     }
     if (!bn) return std::nullopt;
@@ -51,7 +54,7 @@ std::optional<RecordStore::Pos> RecordStore::lowerBound(const BlockIo& io, const
       throwCorrupt(data_.path(), "the block chain loops back on itself", data_.blockOffset(bn));
     auto b = data_.get(io, bn);
     int n = countOf(*b);
-    int i = steps == 1 ? lowerIn(*b, n, key, parts) : 0;
+    int i = steps == 1 ? lowerIn(*b, n, key, parts, upper) : 0;
     if (i < n) return Pos{bn, i};
     bn = b->next();
   }

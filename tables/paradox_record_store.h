@@ -36,8 +36,9 @@ class RecordStore {
     std::uint16_t block = 0;
     int index = 0;
   };
-  // The first record whose leading `parts` key parts are >= `key`; nullopt past the end.
-  std::optional<Pos> lowerBound(const BlockIo& io, const std::uint8_t* key, std::size_t parts);
+  // The first record whose leading `parts` key parts are >= `key` (> with `upper`); nullopt
+  // past the end.
+  std::optional<Pos> lowerBound(const BlockIo& io, const std::uint8_t* key, std::size_t parts, bool upper = false);
   // The record with exactly this key.
   std::optional<Pos> find(const BlockIo& io, const std::uint8_t* key);
   // The record with this key when it lies in `block` (a hint).
@@ -63,7 +64,7 @@ class RecordStore {
 
  private:
   int countOf(const Block& b) const { return data_.countOf(b); }
-  int lowerIn(const Block& b, int n, const std::uint8_t* key, std::size_t parts) const;
+  int lowerIn(const Block& b, int n, const std::uint8_t* key, std::size_t parts, bool upper = false) const;
   TreeIndex::Path pathOf(const BlockIo& io, const std::uint8_t* firstKey);
 
   BlockChain& data_;

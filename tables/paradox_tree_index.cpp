@@ -164,18 +164,31 @@ void TreeIndex::insertEntry(const BlockIo& io, const Path& path, int depth, int 
     ++chain_.counts.records;
     return;
   }
-  std::vector<std::uint8_t> all(static_cast<std::size_t>(n + 1) * es);
-  std::memcpy(all.data(), b->record(0, rs), static_cast<std::size_t>(pos) * es);
-  std::memcpy(all.data() + static_cast<std::size_t>(pos) * es, entry.data(), es);
-  std::memcpy(all.data() + static_cast<std::size_t>(pos + 1) * es, b->record(pos, rs), static_cast<std::size_t>(n - pos) * es);
-  int left = (n + 1) / 2, right = n + 1 - left;
+  // Full. An entry added after the last one of the level (a table filled in key order) starts a
+  // new block and leaves this one full; otherwise the block is split in halves.
+  bool rightmost = pos == n;
+  for (int k = 0; rightmost && k < depth; ++k) {
+    const Step& s = path[static_cast<std::size_t>(k)];
+    rightmost = s.index == chain_.countOf(*chain_.get(io, s.block)) - 1;
+  }
   auto nb = chain_.allocate(io);
   chain_.linkAfter(io, bn, nb->number);
-  std::memcpy(b->record(0, rs), all.data(), static_cast<std::size_t>(left) * es);
-  b->setCount(left, rs);
-  b->touch(6, 6 + static_cast<std::size_t>(left) * es);
-  std::memcpy(nb->record(0, rs), all.data() + static_cast<std::size_t>(left) * es, static_cast<std::size_t>(right) * es);
-  nb->setCount(right, rs);
+  if (rightmost) {
+    std::memcpy(nb->record(0, rs), entry.data(), es);
+    nb->setCount(1, rs);
+  } else {
+    std::vector<std::uint8_t> all(static_cast<std::size_t>(n + 1) * es);
+    std::memcpy(all.data(), b->record(0, rs), static_cast<std::size_t>(pos) * es);
+    std::memcpy(all.data() + static_cast<std::size_t>(pos) * es, entry.data(), es);
+    std::memcpy(all.data() + static_cast<std::size_t>(pos + 1) * es, b->record(pos, rs),
+                static_cast<std::size_t>(n - pos) * es);
+    int left = (n + 1) / 2, right = n + 1 - left;
+    std::memcpy(b->record(0, rs), all.data(), static_cast<std::size_t>(left) * es);
+    b->setCount(left, rs);
+    b->touch(6, 6 + static_cast<std::size_t>(left) * es);
+    std::memcpy(nb->record(0, rs), all.data() + static_cast<std::size_t>(left) * es, static_cast<std::size_t>(right) * es);
+    nb->setCount(right, rs);
+  }
   nb->touchAll();
   ++chain_.counts.records;
 
