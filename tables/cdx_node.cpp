@@ -186,8 +186,9 @@ Node decodeNode(const Page& p, std::uint64_t offset, int keyLength, char fill,
   return n;
 }
 
-bool encodeLeaf(const Node& node, char fill, Page& page) {
+bool encodeLeaf(const Node& node, char fill, Page& page, Node* decoded) {
   const std::size_t count = node.count();
+  std::vector<std::uint8_t> trails(decoded != nullptr ? count : 0);
   const LeafFormat f = leafFormatFor(node.keyLength, maxRecno(node, 0, count));
   const std::size_t arrayEnd = kLeafHeaderSize + count * static_cast<std::size_t>(f.bytes);
   if (arrayEnd > kPageSize) return false;
@@ -196,6 +197,7 @@ bool encodeLeaf(const Node& node, char fill, Page& page) {
   for (std::size_t i = 0; i < count; ++i) {
     int dup = 0, trail = 0;
     packing(node, i, fill, dup, trail);
+    if (decoded != nullptr) trails[i] = static_cast<std::uint8_t>(trail);
     const auto stored = static_cast<std::size_t>(node.keyLength - dup - trail);
     if (pos < arrayEnd + stored) return false;
     pos -= stored;
@@ -218,6 +220,12 @@ bool encodeLeaf(const Node& node, char fill, Page& page) {
   page[21] = static_cast<std::uint8_t>(f.dupBits);
   page[22] = static_cast<std::uint8_t>(f.trailBits);
   page[23] = static_cast<std::uint8_t>(f.bytes);
+  if (decoded != nullptr) {
+    *decoded = node;
+    decoded->trails = std::move(trails);
+    decoded->stats.format = f;
+    decoded->stats.freeSpace = decoded->stats.actualFree = static_cast<int>(pos - arrayEnd);
+  }
   return true;
 }
 

@@ -51,8 +51,8 @@ struct Node {
   bool root() const { return (attr & kAttrRoot) != 0; }
   std::size_t count() const { return recnos.size(); }
   std::string_view key(std::size_t i) const {
-    return std::string_view(keys).substr(i * static_cast<std::size_t>(keyLength),
-                                         static_cast<std::size_t>(keyLength));
+    return std::string_view(keys.data() + i * static_cast<std::size_t>(keyLength),
+                            static_cast<std::size_t>(keyLength));
   }
   std::string_view lastKey() const { return key(count() - 1); }
   std::uint32_t lastRecno() const { return recnos.back(); }
@@ -90,8 +90,9 @@ class LeafSizer {
 // Decoders throw Corrupt naming `path` and the page offset.
 Node decodeNode(const Page& page, std::uint64_t offset, int keyLength, char fill,
                 const std::string& path);
-// Encoders fill `page` completely. encodeLeaf returns false when the entries do not fit.
-bool encodeLeaf(const Node& node, char fill, Page& page);
+// Encoders fill `page` completely. encodeLeaf returns false when the entries do not fit; when
+// they do and `decoded` is given, it receives what decodeNode would make of the page.
+bool encodeLeaf(const Node& node, char fill, Page& page, Node* decoded = nullptr);
 void encodeInterior(const Node& node, Page& page);
 // Entries an interior node of this key length holds.
 inline std::size_t interiorCapacity(int keyLength) {

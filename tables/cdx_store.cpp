@@ -70,15 +70,26 @@ NodePtr Store::node(std::uint64_t offset, int keyLength, char fill) {
   return decoded;
 }
 
-void Store::put(const Node& node, char fill) {
+bool Store::tryPut(const Node& node, char fill) {
   Page raw;
+  auto decoded = std::make_shared<Node>();
   if (node.leaf()) {
-    if (!encodeLeaf(node, fill, raw))
-      throwError(ErrorKind::Corrupt, file_.path(), "CDX leaf over capacity (an engine fault)");
+    if (!encodeLeaf(node, fill, raw, decoded.get())) return false;
   } else {
     encodeInterior(node, raw);
+    *decoded = node;
   }
   write(node.offset, raw);
+  // The next operation reads this page back (through the transaction, or from the file once
+  // committed) and finds it decoded already.
+  if (cache_.size() >= kCacheLimit) cache_.clear();
+  cache_[node.offset] = Cached{raw, std::move(decoded), node.keyLength, fill};
+  return true;
+}
+
+void Store::put(const Node& node, char fill) {
+  if (!tryPut(node, fill))
+    throwError(ErrorKind::Corrupt, file_.path(), "CDX leaf over capacity (an engine fault)");
 }
 
 void Store::setLinks(std::uint64_t offset, std::uint32_t left, std::uint32_t right) {

@@ -56,6 +56,8 @@ class Store {
   NodePtr node(std::uint64_t offset, int keyLength, char fill);
   // Encodes and writes; a leaf that does not fit is an engine fault (callers split first).
   void put(const Node& node, char fill);
+  // The same, but a leaf that does not fit is left unwritten and reported by false.
+  bool tryPut(const Node& node, char fill);
   // Rewrites only a node's sibling links, leaving the rest of its page as it is.
   void setLinks(std::uint64_t offset, std::uint32_t left, std::uint32_t right);
   void setLeftLink(std::uint64_t offset, std::uint32_t left);

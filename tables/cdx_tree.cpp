@@ -312,6 +312,10 @@ void Tree::storeLeaf(std::vector<Step>& path, Node&& leaf, bool append) {
     replaceChild(path, {});
     return;
   }
+  if (store_.tryPut(leaf, fill_)) {  // the common case: it still fits its page
+    replaceChild(path, {Child{std::string(leaf.lastKey()), leaf.lastRecno(), static_cast<std::uint32_t>(leaf.offset)}});
+    return;
+  }
   std::vector<Node> pieces = splitLeaf(leaf, append);
   placePieces(leaf, pieces);
   std::vector<Child> repl;
