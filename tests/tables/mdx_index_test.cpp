@@ -214,6 +214,10 @@ TEST(MdxKeys, NumbersEncodeAsDbaseWritesThem) {
   // dBASE itself (jdbfdriver/TEST.MDX) put 10 digits in byte 1 for a 10-wide field: same value.
   EXPECT_EQ(mdx::compareNumbers(unhex("362910000000000000000000"), mdx::encodeNumber(10)), 0);
   EXPECT_EQ(mdx::decodeNumber(unhex("362915000000000000000000")), 15);
+  // Free Pascal's TDbf writes (bytes used * 8 + 1) there: 5, 7.5 and 10 as it stored them.
+  EXPECT_EQ(mdx::compareNumbers(unhex("350950000000000000000000"), mdx::encodeNumber(5)), 0);
+  EXPECT_EQ(mdx::compareNumbers(unhex("350975000000000000000000"), mdx::encodeNumber(7.5)), 0);
+  EXPECT_EQ(mdx::compareNumbers(unhex("360910000000000000000000"), mdx::encodeNumber(10)), 0);
 }
 
 TEST(MdxKeys, NumbersAndDatesOrderByValue) {
@@ -870,6 +874,114 @@ TEST(MdxInterop, PerlXBaseWalksAndSeeksTreesWeWrote) {
   std::vector<std::uint32_t> dumped;
   while (std::getline(lines, line)) dumped.push_back(static_cast<std::uint32_t>(std::stoul(line.substr(line.rfind(' ') + 1))));
   EXPECT_EQ(dumped, recnos(refs[0].all()));
+}
+
+namespace {
+
+// Free Pascal's TDbf, its own MDX reader: walks a tag of a table and prints the record numbers.
+const char* kTdbfReader = R"(program readtag;
+{$mode objfpc}{$H+}
+uses SysUtils, db, dbf;
+var t: TDbf;
+begin
+  t := TDbf.Create(nil);
+  t.FilePathFull := ExtractFilePath(ParamStr(1));
+  t.TableName := ExtractFileName(ParamStr(1));
+  t.ReadOnly := True;
+  t.Open;
+  t.IndexName := ParamStr(2);
+  t.First;
+  while not t.EOF do begin WriteLn(t.PhysicalRecNo); t.Next; end;
+  t.Close;
+  t.Free;
+end.
+)";
+
+// A dBASE IV table of NAME C(20) and ID N(10,0) with its production-index flag set.
+void writeTable(const std::string& path, const std::vector<std::pair<std::string, int>>& rows) {
+  std::vector<std::uint8_t> b(32 + 2 * 32 + 1, 0);
+  b[0] = 0x03;
+  b[1] = 124;
+  b[2] = 1;
+  b[3] = 1;
+  mdx::put32(b.data() + 4, static_cast<std::uint32_t>(rows.size()));
+  mdx::put16(b.data() + 8, static_cast<std::uint16_t>(b.size()));
+  mdx::put16(b.data() + 10, 31);
+  b[28] = 1;
+  const char* names[] = {"NAME", "ID"};
+  const std::uint8_t widths[] = {20, 10};
+  const char types[] = {'C', 'N'};
+  for (int i = 0; i < 2; ++i) {
+    std::memcpy(b.data() + 32 + 32 * i, names[i], std::strlen(names[i]));
+    b[32 + 32 * static_cast<std::size_t>(i) + 11] = static_cast<std::uint8_t>(types[i]);
+    b[32 + 32 * static_cast<std::size_t>(i) + 16] = widths[i];
+  }
+  b.back() = 0x0D;
+  for (const auto& [name, id] : rows) {
+    char rec[40];
+    std::snprintf(rec, sizeof rec, " %-20s%10d", name.c_str(), id);
+    b.insert(b.end(), rec, rec + 31);
+  }
+  b.push_back(0x1A);
+  rf::test::writeFileBytes(path, b);
+}
+
+}  // namespace
+
+TEST(MdxInterop, FreePascalTDbfWalksTreesWeWrote) {
+  if (rf::test::runCommand("command -v fpc >/dev/null 2>&1") != 0) GTEST_SKIP() << "Free Pascal (fpc) is not installed";
+  TempDir dir;
+  std::string source = dir.file("readtag.pas");
+  rf::test::writeFileBytes(source, std::vector<std::uint8_t>(kTdbfReader, kTdbfReader + std::strlen(kTdbfReader)));
+  std::string out;
+  if (rf::test::runCommand("cd " + rf::test::shellQuote(dir.path()) + " && fpc -O1 readtag.pas 2>&1", &out) != 0)
+    GTEST_SKIP() << "TDbf (fp-units-db) did not build: " << out;
+
+  std::vector<std::pair<std::string, int>> rows;
+  std::mt19937 rng(11);
+  for (int r = 0; r < 3000; ++r)
+    rows.emplace_back("N" + std::to_string(1000 + rng() % 2000), static_cast<int>(rng() % 20000) - 10000);
+  // TDbf looks for the index beside the table with a lower-case extension on this file system.
+  std::string table = dir.file("t.dbf");
+  writeTable(table, rows);
+  auto lock = fsys().open(table, OpenMode::ReadWrite);
+  Journal journal(fsys(), table, *lock, 0x7FFFFFFE);
+  auto file = fsys().open(dir.file("t.mdx"), OpenMode::Create);
+  TagSpec id = numberTag("ID");
+  id.expression = "ID";
+  createMdx(*file, "T", {textTag("NAME", 20), id, textTag("NAMED", 20, true)});
+  auto idx = openMdx(*file);
+  std::vector<Reference> refs;
+  for (int t = 0; t < 3; ++t) refs.emplace_back(*idx, t);
+  auto keyOf = [&](int t, std::size_t r) {
+    return t == 1 ? idx->encode(t, number(rows[r].second)) : idx->encode(t, text(rows[r].first));
+  };
+  auto tx = journal.begin();
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    for (int t = 0; t < 3; ++t) {
+      idx->insert(tx, t, keyOf(t, r), static_cast<std::uint32_t>(r + 1));
+      refs[static_cast<std::size_t>(t)].entries.insert(TagEntry{keyOf(t, r), static_cast<std::uint32_t>(r + 1)});
+    }
+  // Take a run of records out again: whole leaves empty, bounds move.
+  for (std::size_t r = 0; r < rows.size(); r += (r % 500 < 300 ? 1 : 7))
+    for (int t = 0; t < 3; ++t) {
+      idx->remove(tx, t, keyOf(t, r), static_cast<std::uint32_t>(r + 1));
+      refs[static_cast<std::size_t>(t)].entries.erase(TagEntry{keyOf(t, r), static_cast<std::uint32_t>(r + 1)});
+    }
+  tx.commit();
+  for (int t = 0; t < 3; ++t) {
+    SCOPED_TRACE(idx->tag(t).name);
+    std::string listing;
+    ASSERT_EQ(rf::test::runCommand(rf::test::shellQuote(dir.file("readtag")) + " " + rf::test::shellQuote(table) + " " +
+                                       idx->tag(t).name + " 2>&1",
+                                   &listing),
+              0)
+        << listing;
+    std::vector<std::uint32_t> theirs;
+    std::istringstream in(listing);
+    for (std::uint32_t r; in >> r;) theirs.push_back(r);
+    EXPECT_EQ(theirs, recnos(refs[static_cast<std::size_t>(t)].all()));
+  }
 }
 
 // ---- damaged files ----
