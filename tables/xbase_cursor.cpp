@@ -133,8 +133,11 @@ bool XbaseTagCursor::accept() {
   const TagEntry& e = it_->entry();
   if (!inRange(e)) return false;
   if (!t_.readRecord(e.recno, scratch_) || scratch_[0] == '*') return false;
-  auto key = t_.keyOf(t_.tagByIndex(tag_), scratch_.data());
-  return key && *key == e.key;
+  auto& t = t_.tagByIndex(tag_);
+  auto key = t_.keyOf(t, scratch_.data());
+  // Equal by the index's own order: writers differ in bytes that don't order (the digit count
+  // of an MDX number, say).
+  return key && t.file->compare(t.number, *key, e.key) == 0;
 }
 
 bool XbaseTagCursor::settle(bool forward) {
@@ -252,7 +255,8 @@ bool XbaseTagCursor::gotoBookmark(const Bookmark& b) {
   if (!key) return false;  // the tag's FOR clause leaves it out
   TagEntry probe{*key, recno};
   if (!inRange(probe)) return false;
-  if (!it_->seek(*key, recno) || it_->entry().recno != recno || it_->entry().key != *key) {
+  auto& t = t_.tagByIndex(tag_);
+  if (!it_->seek(*key, recno) || it_->entry().recno != recno || t.file->compare(t.number, it_->entry().key, *key) != 0) {
     restore();
     return false;
   }

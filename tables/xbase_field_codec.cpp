@@ -144,8 +144,8 @@ Value XbaseFieldCodec::decode(const std::uint8_t* record, int field) const {
     }
     case 'I':
     case '+':
-      if (f.native == '+' && !h_.foxpro) {
-        // dBASE 7 autoincrement: big-endian with the sign bit flipped.
+      if (!h_.foxpro && (f.native == '+' || h_.level7)) {
+        // dBASE 7 long and autoincrement: big-endian with the sign bit flipped.
         std::uint32_t u = (static_cast<std::uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
         return Value::number(static_cast<double>(static_cast<std::int32_t>(u ^ 0x80000000u)));
       }
@@ -231,7 +231,7 @@ void XbaseFieldCodec::encode(std::uint8_t* record, int field, const Value& v) co
     case 'N': case 'F': {
       std::memset(p, ' ', static_cast<std::size_t>(f.width));
       if (blank) return;
-      double d;
+      double d = 0;
       if (v.kind() == Value::Kind::Number || v.kind() == Value::Kind::Logical) d = v.asNumber();
       else if (v.kind() == Value::Kind::Text) {
         if (trimmed(v.asText()).empty()) return;
@@ -273,7 +273,13 @@ void XbaseFieldCodec::encode(std::uint8_t* record, int field, const Value& v) co
       if (!std::isfinite(d)) invalid("not a finite number");
       if (f.native == 'I') {
         if (d != std::floor(d) || d < -2147483648.0 || d > 2147483647.0) invalid("not a 32-bit whole number");
-        putle(p, static_cast<std::uint64_t>(static_cast<std::int64_t>(d)), 4);
+        auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(d));
+        if (!h_.foxpro && h_.level7) {
+          u ^= 0x80000000u;
+          for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(u >> (24 - 8 * i));
+        } else {
+          putle(p, u, 4);
+        }
       } else {
         double scaled = std::round(d * 10000.0);
         if (std::fabs(scaled) > 9.2e18) invalid("amount too large");

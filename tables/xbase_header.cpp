@@ -52,71 +52,11 @@ int fixedWidth(char t, bool fox) {
   }
 }
 
-}  // namespace
-
-bool XbaseHeader::hasMemoFields() const {
-  for (const auto& f : fields)
-    if (f.type == FieldType::Memo || f.type == FieldType::Binary) return true;
-  return false;
-}
-
-std::string XbaseHeader::versionName() const {
-  switch (version) {
-    case 0x02: return "FoxBASE";
-    case 0x03: return foxpro ? "FoxPro 2.x (no memo)" : "dBASE III+ (no memo)";
-    case 0x04: return "dBASE 7 (no memo)";
-    case 0x05: return "dBASE 5 (no memo)";
-    case 0x30: return "Visual FoxPro";
-    case 0x31: return "Visual FoxPro (autoincrement)";
-    case 0x32: return "Visual FoxPro 9 (varchar/varbinary)";
-    case 0x83: return "dBASE III+ with memo";
-    case 0x8B: return "dBASE IV with memo";
-    case 0x8C: return "dBASE 7 with memo";
-    case 0xF5: return "FoxPro 2.x with memo";
-    case 0xFB: return "FoxBASE with memo";
-    default: return "xBase";
-  }
-}
-
-XbaseHeader XbaseHeader::read(File& file, bool foxproDeclared) {
-  const std::string& path = file.path();
-  std::uint64_t fileSize = file.size();
-  std::uint8_t h[32];
-  if (fileSize < 32 || file.readAt(0, h) != 32) throwCorrupt(path, "file is too short for a table header", 0);
-  XbaseHeader hd;
-  hd.version = h[0];
-  switch (hd.version) {
-    case 0x02: case 0x03: case 0x04: case 0x05: case 0x30: case 0x31: case 0x32: case 0x43: case 0x63:
-    case 0x83: case 0x8B: case 0x8C: case 0xCB: case 0xF5: case 0xFB: break;
-    default: throwCorrupt(path, "not a dBASE or FoxPro table (version byte " + std::to_string(hd.version) + ")", 0);
-  }
-  hd.level7 = hd.version == 0x04 || hd.version == 0x8C;
-  hd.visualFoxPro = hd.version == 0x30 || hd.version == 0x31 || hd.version == 0x32;
-  hd.foxpro = foxproDeclared || isFoxVersion(hd.version);
-  hd.updateYear = h[1] < 100 && h[1] >= 80 ? 1900 + h[1] : h[1] < 80 ? 2000 + h[1] : 1900 + h[1];
-  hd.updateMonth = h[2];
-  hd.updateDay = h[3];
-  hd.recordCount = le32(h + 4);
-  hd.headerLength = le16(h + 8);
-  hd.recordLength = le16(h + 10);
-  hd.flags = h[28];
-  hd.languageDriver = h[29];
-  if (h[15] != 0) throwError(ErrorKind::Unsupported, path, "table is encrypted");
-
+std::vector<FieldDef> parseFields(const XbaseHeader& hd, const std::vector<std::uint8_t>& hdr, const std::string& path) {
   const std::size_t descSize = hd.level7 ? 48 : 32;
   const std::size_t first = hd.level7 ? 68 : 32;
-  if (hd.headerLength < first + 1 || hd.headerLength > fileSize)
-    throwCorrupt(path, "header length " + std::to_string(hd.headerLength) + " does not fit the file", 8);
-  if (hd.recordLength < 1) throwCorrupt(path, "record length is zero", 10);
-  std::uint64_t needed = hd.headerLength + static_cast<std::uint64_t>(hd.recordCount) * hd.recordLength;
-  if (needed > fileSize) {
-    // A count beyond the data: trust only the whole records that are there (a writer killed
-    // while appending can leave this); the integrity check reports it.
-    hd.recordCount = static_cast<std::uint32_t>((fileSize - hd.headerLength) / hd.recordLength);
-  }
-
-  std::vector<std::uint8_t> hdr(hd.headerLength);
-  file.readExact(0, hdr, "the table header");
+  if (hd.headerLength < first + 1) throwCorrupt(path, "header length " + std::to_string(hd.headerLength) + " is too short", 8);
+  std::vector<FieldDef> fields;
   std::uint32_t offset = 1;  // after the deletion flag
   for (std::size_t at = first;; at += descSize) {
     if (at >= hdr.size()) throwCorrupt(path, "field list has no terminator", at);
@@ -156,13 +96,97 @@ XbaseHeader XbaseHeader::read(File& file, bool foxproDeclared) {
     if (offset > hd.recordLength)
       throwCorrupt(path, "field " + f.name + " runs past the record length " + std::to_string(hd.recordLength), at);
     if (f.name.empty()) throwCorrupt(path, "field without a name", at);
-    hd.fields.push_back(std::move(f));
-    if (hd.fields.size() > 2048) throwCorrupt(path, "too many fields", at);
+    fields.push_back(std::move(f));
+    if (fields.size() > 2048) throwCorrupt(path, "too many fields", at);
   }
-  if (hd.fields.empty()) throwCorrupt(path, "table has no fields", first);
+  if (fields.empty()) throwCorrupt(path, "table has no fields", first);
   if (offset != hd.recordLength)
     throwCorrupt(path, "fields fill " + std::to_string(offset) + " bytes but records are " +
                            std::to_string(hd.recordLength) + " bytes long", 10);
+  return fields;
+}
+
+}  // namespace
+
+bool XbaseHeader::hasMemoFields() const {
+  for (const auto& f : fields)
+    if (f.type == FieldType::Memo || f.type == FieldType::Binary) return true;
+  return false;
+}
+
+std::string XbaseHeader::versionName() const {
+  switch (version) {
+    case 0x02: return "FoxBASE";
+    case 0x03: return foxpro ? "FoxPro 2.x (no memo)" : "dBASE III+ (no memo)";
+    case 0x04: return "dBASE 7 (no memo)";
+    case 0x05: return "dBASE 5 (no memo)";
+    case 0x30: return "Visual FoxPro";
+    case 0x31: return "Visual FoxPro (autoincrement)";
+    case 0x32: return "Visual FoxPro 9 (varchar/varbinary)";
+    case 0x83: return "dBASE III+ with memo";
+    case 0x8B: return "dBASE IV with memo";
+    case 0x8C: return "dBASE 7 with memo";
+    case 0xF5: return "FoxPro 2.x with memo";
+    case 0xFB: return "FoxBASE with memo";
+    default: return "xBase";
+  }
+}
+
+XbaseHeader XbaseHeader::read(File& file, bool foxproDeclared) {
+  const std::string& path = file.path();
+  std::uint64_t fileSize = file.size();
+  std::uint8_t h[32];
+  if (fileSize < 32 || file.readAt(0, h) != 32) throwCorrupt(path, "file is too short for a table header", 0);
+  XbaseHeader hd;
+  hd.version = h[0];
+  switch (hd.version) {
+    case 0x02: case 0x03: case 0x04: case 0x05: case 0x30: case 0x31: case 0x32: case 0x43: case 0x63:
+    case 0x83: case 0x84: case 0x85: case 0x8B: case 0x8C: case 0xCB: case 0xF5: case 0xFB: break;
+    default: throwCorrupt(path, "not a dBASE or FoxPro table (version byte " + std::to_string(hd.version) + ")", 0);
+  }
+  hd.level7 = hd.version == 0x04 || hd.version == 0x8C;
+  hd.visualFoxPro = hd.version == 0x30 || hd.version == 0x31 || hd.version == 0x32;
+  hd.foxpro = foxproDeclared || isFoxVersion(hd.version);
+  hd.updateYear = h[1] < 100 && h[1] >= 80 ? 1900 + h[1] : h[1] < 80 ? 2000 + h[1] : 1900 + h[1];
+  hd.updateMonth = h[2];
+  hd.updateDay = h[3];
+  hd.recordCount = le32(h + 4);
+  hd.headerLength = le16(h + 8);
+  hd.recordLength = le16(h + 10);
+  hd.flags = h[28];
+  hd.languageDriver = h[29];
+  // dBASE IV sets 1 here for an encrypted table; other writers leave other values behind (the
+  // STEP 7 tables carry them), so only 1 means encrypted.
+  if (h[15] == 0x01) throwError(ErrorKind::Unsupported, path, "table is encrypted");
+
+  if (hd.headerLength > fileSize)
+    throwCorrupt(path, "header length " + std::to_string(hd.headerLength) + " does not fit the file", 8);
+  if (hd.recordLength < 1) throwCorrupt(path, "record length is zero", 10);
+  std::uint64_t needed = hd.headerLength + static_cast<std::uint64_t>(hd.recordCount) * hd.recordLength;
+  if (needed > fileSize) {
+    // A count beyond the data: trust only the whole records that are there (a writer killed
+    // while appending can leave this); the integrity check reports it.
+    hd.recordCount = static_cast<std::uint32_t>((fileSize - hd.headerLength) / hd.recordLength);
+  }
+  std::vector<std::uint8_t> hdr(hd.headerLength);
+  file.readExact(0, hdr, "the table header");
+  // dBASE 7 (48-byte descriptors) shares version bytes with other writers' files (Perl XBase
+  // writes 0x84 for 32-byte ones): try the likely layout first and the other one after.
+  bool likely7 = hd.version == 0x04 || hd.version == 0x8C;
+  bool maybe7 = likely7 || hd.version == 0x84 || hd.version == 0x05;
+  try {
+    hd.level7 = likely7;
+    hd.fields = parseFields(hd, hdr, path);
+  } catch (const TableError&) {
+    if (!maybe7) throw;
+    hd.level7 = !likely7;
+    try {
+      hd.fields = parseFields(hd, hdr, path);
+    } catch (const TableError&) {
+      hd.level7 = likely7;
+      hd.fields = parseFields(hd, hdr, path);  // report the first layout's problem
+    }
+  }
   return hd;
 }
 

@@ -60,6 +60,13 @@ XbaseTable::XbaseTable(FileSystem& fs, const std::string& path, Format format, c
   std::uint8_t v = 0;
   file_->readAt(0, std::span(&v, 1));
   bool fox = format_ == Format::FoxPro || v == 0x30 || v == 0x31 || v == 0x32 || v == 0xF5 || v == 0xFB;
+  if (!fox && (v == 0x03 || v == 0x83)) {
+    // Plain version bytes are shared by dBASE and FoxPro: a structural .CDX beside the table and
+    // no .MDX says FoxPro wrote it.
+    std::uint8_t flags = 0;
+    file_->readAt(28, std::span(&flags, 1));
+    fox = (flags & 0x01) && findCompanion(fs_, path_, ".CDX") && !findCompanion(fs_, path_, ".MDX");
+  }
   if (fox) {
     format_ = Format::FoxPro;
     locks_ = XbaseLockScheme::foxpro();
@@ -132,6 +139,8 @@ void XbaseTable::addTags(IndexFile& file) {
     t.info.descending = spec.descending;
     try {
       t.key = std::make_unique<KeyExpression>(KeyExpression::parse(spec.expression, schema_));
+      if (t.key->type() == 'L')
+        throwError(ErrorKind::Unsupported, file.path(), "keys of logical expressions (\"" + spec.expression + "\") are not supported");
       if (!spec.forExpression.empty())
         t.filter = std::make_unique<KeyExpression>(KeyExpression::parse(spec.forExpression, schema_));
       t.info.fields = t.key->termFields();
@@ -532,9 +541,12 @@ CheckReport XbaseTable::check() {
       continue;
     }
     std::stable_sort(have.begin(), have.end(), byKeyThenRec);
-    if (have == want) continue;
+    auto same = [&](const TagEntry& a, const TagEntry& c) {
+      return a.recno == c.recno && tag.file->compare(tag.number, a.key, c.key) == 0;
+    };
     std::size_t i = 0;
-    while (i < have.size() && i < want.size() && have[i] == want[i]) ++i;
+    while (i < have.size() && i < want.size() && same(have[i], want[i])) ++i;
+    if (i == have.size() && i == want.size()) continue;
     if (i < want.size() && (i >= have.size() || byKeyThenRec(want[i], have[i])))
       report.problems.push_back(where + " is out of date: the entry for record " + std::to_string(want[i].recno) + " is missing");
     else if (i < have.size())
