@@ -508,13 +508,43 @@ TEST(CdxCreate, RefusesTagsTheFormatCannotHold) {
   EXPECT_THROW(createCdx(*f, {charTag("A", 5), charTag("a", 6)}), TableError);
 }
 
+TEST(CdxCreate, ManyTagsSplitTheDirectory) {
+  std::vector<TagSpec> specs;
+  for (int i = 149; i >= 0; --i) specs.push_back(charTag("T" + std::to_string(100 + i), 10));
+  Workbench w(specs);
+  ASSERT_EQ(w.index->tagCount(), 150);
+  const auto bytes = test::readFileBytes(w.path);
+  EXPECT_EQ(bytes[cdx::get32(bytes.data())] & cdx::kAttrLeaf, 0);  // the directory root is interior
+  std::vector<std::string> names;
+  for (int t = 0; t < 150; ++t) names.push_back(w.index->tag(t).name);
+  EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+  EXPECT_EQ(perlTagNames(w.path), names);
+  w.change([&](Transaction& tx) { w.index->insert(tx, w.tag("T150"), w.index->encode(0, text("x")), 9); });
+  EXPECT_EQ(indexDump(w.path, "T150", "char").size(), 1u);
+  EXPECT_EQ(joined(problemsOf(*w.index)), "");
+}
+
 // ---- keeping tags exact ----------------------------------------------------------------------
 
 struct Shape {
   const char* what;
   TagSpec spec;
   std::function<KeyValue(std::mt19937&)> value;
+  int depth;  // levels the random run must reach at least
 };
+
+// Levels of tag 0, counted down its leftmost edge.
+int depthOf(Workbench& w) {
+  std::uint64_t off = w.cdx().tree(0).root();
+  for (int depth = 1; depth < 40; ++depth) {
+    cdx::Page p;
+    w.file->readAt(off, p);
+    const cdx::Node n = cdx::decodeNode(p, off, w.index->tag(0).keyLength, ' ', w.path);
+    if (n.leaf()) return depth;
+    off = n.children.at(0);
+  }
+  return 40;
+}
 
 std::vector<Shape> shapes() {
   std::vector<Shape> s;
@@ -523,19 +553,19 @@ std::vector<Shape> shapes() {
                  std::string t;
                  for (std::uint32_t i = 0, n = static_cast<std::uint32_t>(g() % 6); i < n; ++i) t += static_cast<char>('A' + g() % 3);
                  return text(t);
-               }});
+               }, 2});
   // Long keys: a few entries per interior node, so trees get deep.
   s.push_back({"long text", charTag("TITLE", 100), [](std::mt19937& g) {
                  return text("Railroad car number " + std::to_string(g() % 4000) + std::string(g() % 40, 'x'));
-               }});
+               }, 3});
   s.push_back({"numbers", numberTag("PRICE"), [](std::mt19937& g) {
                  return number(static_cast<double>(static_cast<int>(g() % 2001) - 1000) / 4);
-               }});
+               }, 2});
   s.push_back({"longest keys", charTag("NOTE", 240), [](std::mt19937& g) {
                  std::string t(g() % 240, 'a');
                  for (char& c : t) c = static_cast<char>('a' + g() % 26);
                  return text(t);
-               }});
+               }, 6});
   return s;
 }
 
@@ -546,6 +576,7 @@ TEST(CdxTree, RandomInsertsAndRemovesMatchASortedReference) {
     std::set<Entry> ref;
     std::mt19937 rng(42);
     const int batches = 40;
+    int deepest = 0;
     for (int batch = 0; batch < batches; ++batch) {
       const bool growing = batch < batches * 2 / 3;
       w.change([&](Transaction& tx) {
@@ -564,7 +595,9 @@ TEST(CdxTree, RandomInsertsAndRemovesMatchASortedReference) {
       });
       ASSERT_EQ(joined(problemsOf(*w.index)), "") << "after batch " << batch;
       ASSERT_EQ(walk(*w.index, 0), entriesOf(ref)) << "after batch " << batch;
+      deepest = std::max(deepest, depthOf(w));
     }
+    EXPECT_GE(deepest, shape.depth);
     // Emptied again at the end (the last third mostly removes): drain the rest.
     w.change([&](Transaction& tx) {
       for (const auto& [k, r] : ref) w.index->remove(tx, 0, k, r);
@@ -572,6 +605,7 @@ TEST(CdxTree, RandomInsertsAndRemovesMatchASortedReference) {
     ref.clear();
     EXPECT_EQ(joined(problemsOf(*w.index)), "");
     EXPECT_TRUE(walk(*w.index, 0).empty());
+    EXPECT_EQ(depthOf(w), 1);
   }
 }
 
@@ -895,6 +929,43 @@ TEST(CdxCorrupt, DamagedFilesAreReportedNeverReadOutOfBounds) {
     for (const std::string& s : seen) {
       EXPECT_NE(s.find(path), std::string::npos) << s;
       EXPECT_NE(s.find("offset"), std::string::npos) << s;
+    }
+  }
+}
+
+TEST(CdxCorrupt, RandomDamageIsOnlyEverReportedAsCorrupt) {
+  Workbench w({charTag("NAME", 12), numberTag("AMOUNT")});
+  w.change([&](Transaction& tx) {
+    for (std::uint32_t r = 1; r <= 1500; ++r) {
+      w.index->insert(tx, 0, w.index->encode(0, number(r % 97)), r);
+      w.index->insert(tx, 1, w.index->encode(1, text("n" + std::to_string(r * 31 % 1500))), r);
+    }
+  });
+  const std::vector<std::uint8_t> good = test::readFileBytes(w.path);
+  const std::string path = w.dir.file("fuzzed.cdx");
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::uint8_t> bytes = good;
+    for (std::uint32_t n = 1 + static_cast<std::uint32_t>(rng() % 4); n > 0; --n) {
+      // Mostly node and header fields, where damage matters most.
+      const std::size_t page = rng() % (bytes.size() / 512);
+      const std::size_t at = page * 512 + (rng() % 2 ? rng() % 24 : rng() % 512);
+      bytes[at] = static_cast<std::uint8_t>(rng());
+    }
+    if (rng() % 10 == 0) bytes.resize(rng() % bytes.size());
+    test::writeFileBytes(path, bytes);
+    auto file = openFile(path);
+    try {
+      auto idx = openCdx(*file);
+      CheckReport report;
+      idx->check(report);
+      for (int t = 0; t < idx->tagCount(); ++t) {
+        walk(*idx, t);
+        walkBack(*idx, t);
+        idx->iterate(t)->seek("n7", 0);
+      }
+    } catch (const TableError& e) {
+      EXPECT_EQ(e.kind(), ErrorKind::Corrupt) << "round " << round << ": " << e.what();
     }
   }
 }
