@@ -52,22 +52,22 @@ void CdxIndex::load() {
   std::set<std::uint64_t> headers;
   for (Tree::Pos p = directory->first(); p.valid(); directory->next(p)) {
     Tag t;
-    t.spec.name = tagName(p.key());
+    t.def.name = tagName(p.key());
     t.header = p.recno();
     if (t.header % kPageSize != 0 || t.header < kHeaderSize || !headers.insert(t.header).second)
-      throwCorrupt(file_.path(), "tag " + t.spec.name + " has its header at an impossible offset",
+      throwCorrupt(file_.path(), "tag " + t.def.name + " has its header at an impossible offset",
                    t.header);
     const TagHeader h = parseTagHeader(readHeader(store_, t.header), t.header, file_.path());
     t.shape.keyLength = h.keyLength;
     t.shape.nullable = (h.options & kOptNullable) != 0;
     if (t.shape.nullable && h.keyLength < 2)
-      throwCorrupt(file_.path(), "tag " + t.spec.name + ": nullable key of one byte", t.header);
-    t.spec.expression = h.expression;
-    t.spec.forExpression = h.forExpression;
-    t.spec.keyLength = h.keyLength;
-    t.spec.unique = (h.options & (kOptUnique | kOptCandidate)) != 0;
-    t.spec.descending = h.descending;
-    t.tree = std::make_unique<Tree>(store_, t.header, h.keyLength, '\0', t.spec.name);
+      throwCorrupt(file_.path(), "tag " + t.def.name + ": nullable key of one byte", t.header);
+    t.def.expression = h.expression;
+    t.def.forExpression = h.forExpression;
+    t.def.keyLength = h.keyLength;
+    t.def.unique = (h.options & (kOptUnique | kOptCandidate)) != 0;
+    t.def.descending = h.descending;
+    t.tree = std::make_unique<Tree>(store_, t.header, h.keyLength, '\0', t.def.name);
     // The type only decides the filler of trailing bytes; a tree too damaged to sample is
     // reported when it is used or checked, not here.
     std::vector<std::string> samples;
@@ -83,7 +83,7 @@ void CdxIndex::load() {
       samples.clear();
     }
     t.shape.type = inferKeyType(h.expression, t.shape.valueLength(), samples);
-    t.spec.keyType = t.shape.type;
+    t.def.keyType = t.shape.type;
     t.tree->setFill(fillFor(t.shape.type));
     tags.push_back(std::move(t));
   }
@@ -98,7 +98,7 @@ std::string CdxIndex::encode(int tag, const KeyValue& key) const {
     if (key.type != t.shape.type) {
       const char oldFill = fillFor(t.shape.type);
       t.shape.type = key.type;
-      t.spec.keyType = key.type;
+      t.def.keyType = key.type;
       if (fillFor(key.type) != oldFill) {
         t.tree->setFill(fillFor(key.type));
         store_.clearCache();
@@ -106,12 +106,12 @@ std::string CdxIndex::encode(int tag, const KeyValue& key) const {
       }
     }
   }
-  return encodeKey(t.shape, key, file_.path(), t.spec.name);
+  return encodeKey(t.shape, key, file_.path(), t.def.name);
 }
 
 int CdxIndex::compare(int tag, std::string_view a, std::string_view b) const {
   const int c = comparePrefix(a, b);
-  return at(tag).spec.descending ? -c : c;
+  return at(tag).def.descending ? -c : c;
 }
 
 std::unique_ptr<TagIterator> CdxIndex::iterate(int tag) {
@@ -120,12 +120,12 @@ std::unique_ptr<TagIterator> CdxIndex::iterate(int tag) {
 }
 
 void CdxIndex::validateKey(const Tag& t, std::string_view key, std::uint32_t recno) const {
-  if (key.size() != static_cast<std::size_t>(t.spec.keyLength))
+  if (key.size() != static_cast<std::size_t>(t.def.keyLength))
     throwError(ErrorKind::InvalidInput, file_.path(),
-               "tag " + t.spec.name + ": a key of " + std::to_string(key.size()) +
-                   " bytes where the tag stores " + std::to_string(t.spec.keyLength));
+               "tag " + t.def.name + ": a key of " + std::to_string(key.size()) +
+                   " bytes where the tag stores " + std::to_string(t.def.keyLength));
   if (recno == 0)
-    throwError(ErrorKind::InvalidInput, file_.path(), "tag " + t.spec.name + ": record number 0");
+    throwError(ErrorKind::InvalidInput, file_.path(), "tag " + t.def.name + ": record number 0");
 }
 
 void CdxIndex::insert(Transaction& tx, int tag, std::string_view key, std::uint32_t recno) {
@@ -142,7 +142,7 @@ void CdxIndex::remove(Transaction& tx, int tag, std::string_view key, std::uint3
   Store::Scope writing(store_, &tx);
   ++generation_;
   if (!t.tree->remove(key, recno))
-    throwCorrupt(file_.path(), "tag " + t.spec.name + " has no entry for record " +
+    throwCorrupt(file_.path(), "tag " + t.def.name + " has no entry for record " +
                                    std::to_string(recno) + " under its key");
 }
 
@@ -218,7 +218,7 @@ void CdxIndex::check(CheckReport& report) {
     directory_->check(report, used);
     for (Tag& t : tags_) {
       if (!used.insert(t.header).second || !used.insert(t.header + kPageSize).second)
-        report.problems.push_back(file_.path() + ": tag " + t.spec.name +
+        report.problems.push_back(file_.path() + ": tag " + t.def.name +
                                   ": header overlaps another page (at offset " +
                                   std::to_string(t.header) + ")");
     }
@@ -232,9 +232,9 @@ void CdxIndex::check(CheckReport& report) {
 std::unique_ptr<IndexFile> openCdx(File& file) { return std::make_unique<CdxIndex>(file); }
 
 void createCdx(File& file, const std::vector<TagSpec>& tags) {
-  std::vector<TagSpec> specs = tags;
+  std::vector<TagSpec> defs = tags;
   std::set<std::string> names;
-  for (TagSpec& s : specs) {
+  for (TagSpec& s : defs) {
     for (char& c : s.name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const bool nameOk =
         !s.name.empty() && s.name.size() <= static_cast<std::size_t>(kDirectoryKeyLength) &&
@@ -282,8 +282,8 @@ void createCdx(File& file, const std::vector<TagSpec>& tags) {
   store.put(empty, ' ');
 
   std::vector<std::pair<std::string, std::uint32_t>> entries;
-  for (std::size_t i = 0; i < specs.size(); ++i) {
-    const TagSpec& s = specs[i];
+  for (std::size_t i = 0; i < defs.size(); ++i) {
+    const TagSpec& s = defs[i];
     const auto header = static_cast<std::uint32_t>(kHeaderSize + kPageSize + i * (kHeaderSize + kPageSize));
     TagHeader h;
     h.root = header + kHeaderSize;

@@ -23,7 +23,7 @@ class CdxIndex final : public IndexFile {
   explicit CdxIndex(File& file);
 
   int tagCount() const override { return static_cast<int>(tags_.size()); }
-  const TagSpec& tag(int i) const override { return at(i).spec; }
+  const TagSpec& tag(int i) const override { return at(i).def; }
   std::string encode(int tag, const KeyValue& key) const override;
   int compare(int tag, std::string_view a, std::string_view b) const override;
   std::unique_ptr<TagIterator> iterate(int tag) override;
@@ -37,11 +37,11 @@ class CdxIndex final : public IndexFile {
   // For the iterators: bumped by every change made through this object and by refresh().
   std::uint64_t generation() const { return generation_; }
   cdx::Tree& tree(int tag) { return *at(tag).tree; }
-  bool descending(int tag) const { return at(tag).spec.descending; }
+  bool descending(int tag) const { return at(tag).def.descending; }
 
  private:
   struct Tag {
-    TagSpec spec;
+    TagSpec def;
     cdx::KeyShape shape;
     std::uint64_t header = 0;
     std::unique_ptr<cdx::Tree> tree;

@@ -130,10 +130,10 @@ std::vector<std::string> perlTagNames(const std::string& path) {
 }
 
 // Compares our walk of a tag with Perl's reading of the same file.
-void expectSameAsPerl(const std::string& path, const TagSpec& spec, const std::vector<TagEntry>& ours) {
-  SCOPED_TRACE(path + " tag " + spec.name);
-  const bool numeric = spec.keyType != 'C' && (spec.keyLength == 4 || spec.keyLength == 8);
-  const std::vector<Dumped> perl = indexDump(path, spec.name, numeric ? "num" : "char");
+void expectSameAsPerl(const std::string& path, const TagSpec& def, const std::vector<TagEntry>& ours) {
+  SCOPED_TRACE(path + " tag " + def.name);
+  const bool numeric = def.keyType != 'C' && (def.keyLength == 4 || def.keyLength == 8);
+  const std::vector<Dumped> perl = indexDump(path, def.name, numeric ? "num" : "char");
   ASSERT_EQ(perl.size(), ours.size());
   for (std::size_t i = 0; i < ours.size(); ++i) {
     SCOPED_TRACE("entry " + std::to_string(i));
@@ -141,7 +141,7 @@ void expectSameAsPerl(const std::string& path, const TagSpec& spec, const std::v
     if (!numeric) {
       EXPECT_EQ(rtrim(perl[i].key), rtrim(ours[i].key));
     } else {
-      const double mine = spec.keyLength == 4 ? static_cast<double>(integerOf(ours[i].key))
+      const double mine = def.keyLength == 4 ? static_cast<double>(integerOf(ours[i].key))
                                               : numberOf(ours[i].key);
       EXPECT_NEAR(std::stod(perl[i].key), mine, std::abs(mine) * 1e-12);
     }
@@ -464,21 +464,21 @@ TEST(CdxCreate, PerlReadsOurTagsInOrderAfterManyChanges) {
   EXPECT_EQ(perlTagNames(w.path), names);
   const std::map<std::string, int> ours = {{"NAME", 0}, {"AMOUNT", 1}, {"WHEN", 2}, {"CODE", 3}, {"OPENNAME", 4}};
   for (int t = 0; t < reopened->tagCount(); ++t) {
-    const TagSpec& spec = reopened->tag(t);
-    const int r = ours.at(spec.name);
-    EXPECT_EQ(spec.descending, spec.name == "CODE");
-    EXPECT_EQ(spec.unique, spec.name == "CODE");
-    EXPECT_EQ(spec.forExpression, spec.name == "OPENNAME" ? "open" : "");
-    EXPECT_EQ(walk(*reopened, t), entriesOf(ref[static_cast<std::size_t>(r)], spec.descending)) << spec.name;
+    const TagSpec& def = reopened->tag(t);
+    const int r = ours.at(def.name);
+    EXPECT_EQ(def.descending, def.name == "CODE");
+    EXPECT_EQ(def.unique, def.name == "CODE");
+    EXPECT_EQ(def.forExpression, def.name == "OPENNAME" ? "open" : "");
+    EXPECT_EQ(walk(*reopened, t), entriesOf(ref[static_cast<std::size_t>(r)], def.descending)) << def.name;
     // Perl reads the stored (ascending) order.
-    expectSameAsPerl(w.path, spec, entriesOf(ref[static_cast<std::size_t>(r)]));
+    expectSameAsPerl(w.path, def, entriesOf(ref[static_cast<std::size_t>(r)]));
   }
 }
 
 TEST(CdxCreate, RefusesTagsTheFormatCannotHold) {
   struct Case {
     const char* what;
-    TagSpec spec;
+    TagSpec def;
   };
   TagSpec longName = charTag("ABCDEFGHIJK", 10);
   TagSpec digit = charTag("1ST", 10);
@@ -498,7 +498,7 @@ TEST(CdxCreate, RefusesTagsTheFormatCannotHold) {
     SCOPED_TRACE(c.what);
     auto f = openFile(dir.file("x.cdx"), OpenMode::Create);
     try {
-      createCdx(*f, {c.spec});
+      createCdx(*f, {c.def});
       ADD_FAILURE() << "accepted";
     } catch (const TableError& e) {
       EXPECT_EQ(e.kind(), ErrorKind::InvalidInput);
@@ -509,9 +509,9 @@ TEST(CdxCreate, RefusesTagsTheFormatCannotHold) {
 }
 
 TEST(CdxCreate, ManyTagsSplitTheDirectory) {
-  std::vector<TagSpec> specs;
-  for (int i = 149; i >= 0; --i) specs.push_back(charTag("T" + std::to_string(100 + i), 10));
-  Workbench w(specs);
+  std::vector<TagSpec> defs;
+  for (int i = 149; i >= 0; --i) defs.push_back(charTag("T" + std::to_string(100 + i), 10));
+  Workbench w(defs);
   ASSERT_EQ(w.index->tagCount(), 150);
   const auto bytes = test::readFileBytes(w.path);
   EXPECT_EQ(bytes[cdx::get32(bytes.data())] & cdx::kAttrLeaf, 0);  // the directory root is interior
@@ -528,7 +528,7 @@ TEST(CdxCreate, ManyTagsSplitTheDirectory) {
 
 struct Shape {
   const char* what;
-  TagSpec spec;
+  TagSpec def;
   std::function<KeyValue(std::mt19937&)> value;
   int depth;  // levels the random run must reach at least
 };
@@ -572,7 +572,7 @@ std::vector<Shape> shapes() {
 TEST(CdxTree, RandomInsertsAndRemovesMatchASortedReference) {
   for (const Shape& shape : shapes()) {
     SCOPED_TRACE(shape.what);
-    Workbench w({shape.spec});
+    Workbench w({shape.def});
     std::set<Entry> ref;
     std::mt19937 rng(42);
     const int batches = 40;
@@ -612,7 +612,7 @@ TEST(CdxTree, RandomInsertsAndRemovesMatchASortedReference) {
 TEST(CdxTree, SeeksLandWhereTheReferenceSays) {
   for (const Shape& shape : shapes()) {
     SCOPED_TRACE(shape.what);
-    Workbench w({shape.spec});
+    Workbench w({shape.def});
     std::set<Entry> ref;
     std::mt19937 rng(5);
     for (int batch = 0; batch < 10; ++batch) {
