@@ -39,12 +39,13 @@ class MemoryFile final : public File {
   std::size_t readAt(std::uint64_t offset, std::span<std::uint8_t> buf) override {
     if (offset >= d_->bytes.size()) return 0;
     std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buf.size(), d_->bytes.size() - offset));
-    std::memcpy(buf.data(), d_->bytes.data() + offset, n);
+    if (n) std::memcpy(buf.data(), d_->bytes.data() + offset, n);
     return n;
   }
   void writeAt(std::uint64_t offset, std::span<const std::uint8_t> data) override {
     if (!writable_) throwIo(path_, "cannot write", 9 /* EBADF */);
     if (offset + data.size() > kMaxSize) throwIo(path_, "cannot write", 27 /* EFBIG */);
+    if (data.empty()) return;
     if (offset + data.size() > d_->bytes.size()) d_->bytes.resize(static_cast<std::size_t>(offset + data.size()));
     std::memcpy(d_->bytes.data() + offset, data.data(), data.size());
   }
