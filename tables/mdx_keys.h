@@ -17,11 +17,16 @@ constexpr int kDateKeyLength = 8;
 std::string encodeNumber(double v);
 // The value of a stored numeric key (for diagnostics and tests).
 double decodeNumber(std::string_view key);
-// Numeric order of two stored numeric keys. Writers differ in byte 1 (dBASE itself was seen to
-// put the field width there), so it only contributes its sign bit.
+// Numeric order of two stored numeric keys. Writers differ in byte 1, so only its sign bit
+// counts: dBASE itself (jdbfdriver/TEST.MDX) put 10 digits there for 10 in an N(10) field, the
+// siemens-s7 writer significant digits << 2 | 1, Free Pascal's TDbf (bytes used * 8) + 1.
 int compareNumbers(std::string_view a, std::string_view b);
 
-// A date (Julian day, 0 for blank) as an 8-byte little-endian double.
+// A date (Julian day, 1721426 = 0001-01-01; 0 for blank) as an 8-byte little-endian double.
+// No real file here has a date tag and no reader at hand decodes one: Perl XBase prints key
+// bytes as they are (it walks our date tags in our order, see the tests) and TDbf refuses to
+// build date tags at all. The Xbase64 library, written against dBASE's files, stores dates this
+// way, with the same day numbers.
 std::string encodeDate(double julianDay);
 double decodeDate(std::string_view key);
 int compareDates(std::string_view a, std::string_view b);
