@@ -507,6 +507,8 @@ class Parser {
       }
       case Tok::Dot: {
         const std::string& w = tok_.text;
+        // dBASE's four, and the .FALSE. a siemens-s7 writer put in the FOR clause of a tag it
+        // keeps empty: refusing it would leave that whole table read-only.
         if (w == "T" || w == "F" || w == "Y" || w == "N" || w == "TRUE" || w == "FALSE") {
           auto n = make(Op::Logical, 'L');
           n->flag = w == "T" || w == "Y" || w == "TRUE";
