@@ -51,7 +51,7 @@ void Tree::checkNode(CheckState& st, std::uint32_t page, std::size_t depth, cons
     return;
   }
   if (page < kHeaderPages ||
-      static_cast<std::uint64_t>(page) * kPageBytes + file_.blockBytes > io_.size()) {
+      static_cast<std::uint64_t>(page) * kPageBytes + file_.blockBytes > fileSize()) {
     st.add(*this, page, "pointer outside the file's blocks");
     return;
   }

@@ -46,6 +46,11 @@ std::uint32_t Tree::root() {
   return get32(header_.data() + kTagRoot);
 }
 
+std::uint64_t Tree::fileSize() {
+  if (!fileSize_) fileSize_ = io_.size();
+  return *fileSize_;
+}
+
 void Tree::setRoot(std::uint32_t page) {
   root();
   put32(header_.data() + kTagRoot, page);
@@ -65,7 +70,7 @@ std::shared_ptr<Node> Tree::load(std::uint32_t page) {
   auto found = nodes_.find(page);
   if (found != nodes_.end()) return found->second;
   std::uint64_t off = offsetOf(page);
-  if (page < kHeaderPages || off + file_.blockBytes > io_.size())
+  if (page < kHeaderPages || off + file_.blockBytes > fileSize())
     corrupt("node page " + std::to_string(page) + " lies outside the file's blocks", off);
   auto n = blankNode(page);
   io_.read(off, std::span(n->b.data(), file_.blockBytes), "MDX node");
@@ -86,7 +91,7 @@ std::shared_ptr<Node> Tree::allocate() {
   }
   // Never below what the file already holds: a header that undercounts must not make us hand
   // out a block in use.
-  std::uint64_t sizePages = (io_.size() + kPageBytes - 1) / kPageBytes;
+  std::uint64_t sizePages = (fileSize() + kPageBytes - 1) / kPageBytes;
   std::uint64_t page = std::max<std::uint64_t>({*filePages_, sizePages, kHeaderPages});
   if (page + file_.pagesPerBlock > 0xFFFFFFFFull) throwError(ErrorKind::InvalidInput, file_.path, "index file full");
   filePages_ = static_cast<std::uint32_t>(page + file_.pagesPerBlock);

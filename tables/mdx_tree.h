@@ -54,6 +54,8 @@ class Tree {
 
  private:
   std::uint32_t root();
+  // The file's size when the operation began: nodes it adds are in memory until flush().
+  std::uint64_t fileSize();
   void setRoot(std::uint32_t page);
   std::shared_ptr<Node> load(std::uint32_t page);
   std::shared_ptr<Node> allocate();
@@ -84,6 +86,7 @@ class Tree {
   std::vector<std::uint8_t> header_;  // the tag header's first bytes, once read
   bool rootChanged_ = false;
   bool changed_ = false;
+  std::optional<std::uint64_t> fileSize_;
   std::optional<std::uint32_t> filePages_;  // the file header's page count, once read
   bool pagesChanged_ = false;
   std::uint32_t allocated_ = 0;    // blocks this operation added
