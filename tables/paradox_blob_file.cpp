@@ -46,6 +46,7 @@ void BlobFile::load(const BlockIo& io) {
   if (h[0] != 0 || le16(&h[1]) != 1) throwCorrupt(path(), "not a Paradox blob file", 0);
   modCount_ = le16(&h[3]);
   free_.clear();
+  listed_.clear();
   listTrusted_ = true;
   listRead_ = 0;
   for (std::size_t at = kListAt; at + 8 <= kListEnd; at += 8) {
@@ -54,13 +55,19 @@ void BlobFile::load(const BlockIo& io) {
     ++listRead_;
     FreeEntry e{v & 0xFFFFFF00u, static_cast<std::uint8_t>(v & 0xFF), le32(&h[at + 4])};
     if ((e.kind != 2 && e.kind != 3) || e.offset < kUnit || e.offset % kUnit || e.offset >= size || e.count == 0) {
-      // A list this engine does not understand: leave it as it is and take new space at the end.
       listTrusted_ = false;
-      free_.clear();
       break;
     }
-    free_.push_back(e);
+    listed_.push_back(e);
   }
+  // Every entry must name what it says is there; a list that does not is left as it is and new
+  // space is taken at the end of the file (the check reports it).
+  for (const auto& e : listed_) {
+    std::uint8_t uh[3];
+    if (io.read(file_, e.offset, uh) != 3 || uh[0] != (e.kind == 3 ? 4 : 3) || (e.kind == 3 && le16(uh + 1) < e.count))
+      listTrusted_ = false;
+  }
+  if (listTrusted_) free_ = listed_;
   dirty_ = false;
 }
 
@@ -353,6 +360,7 @@ void BlobFile::flush(const BlockIo& io) {
 void BlobFile::clear(const BlockIo& io) {
   io.truncate(file_, kUnit);
   free_.clear();
+  listed_.clear();
   listTrusted_ = true;
   dirty_ = true;
 }
@@ -408,6 +416,7 @@ void BlobFile::check(const std::vector<Use>& used, CheckReport& report) {
       actualFree[off] = {3, units};
     }
     at += static_cast<std::uint64_t>(units) * kUnit;
+    if (at > size) report.problems.push_back(p + ": the block at offset " + std::to_string(off) + " runs past the end of the file");
   }
   for (const auto& u : used) {
     auto it = live.find(u.ref.offset);
@@ -421,8 +430,8 @@ void BlobFile::check(const std::vector<Use>& used, CheckReport& report) {
       report.problems.push_back(p + ": " + u.where + " has modification number " + std::to_string(u.ref.mod) + ", the blob " + std::to_string(it->second.mod));
     if (++it->second.refs == 2) report.problems.push_back(p + ": the blob at " + hex(u.ref.offset) + " is used by more than one record");
   }
-  if (listTrusted_) {
-    for (const auto& e : free_) {
+  {
+    for (const auto& e : listed_) {
       auto it = actualFree.find(e.offset);
       if (it == actualFree.end() || it->second.first != e.kind) {
         report.problems.push_back(p + ": the free space list names offset " + std::to_string(e.offset) + ", which is not free");

@@ -97,6 +97,7 @@ class BlobFile {
   File& file_;
   std::uint16_t modCount_ = 1;
   std::vector<FreeEntry> free_;
+  std::vector<FreeEntry> listed_;  // the list as read, for the check
   bool listTrusted_ = true;  // false: a list this engine cannot read; left alone
   std::size_t listRead_ = 0;  // entries the header held when read (all are rewritten)
   bool dirty_ = false;

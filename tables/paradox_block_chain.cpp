@@ -114,7 +114,8 @@ std::shared_ptr<Block> BlockChain::get(const BlockIo& io, std::uint16_t n) {
   b->number = n;
   b->bytes.resize(blockSize_);
   // A short last block (see readParadoxHeader) reads as zeros past the end of the file.
-  if (io.read(file_, blockOffset(n), b->bytes) == 0)
+  b->available = io.read(file_, blockOffset(n), b->bytes);
+  if (b->available < kBlockHeader)
     throwCorrupt(path(), "block " + std::to_string(n) + " lies past the end of the file", blockOffset(n));
   if (io.writing()) {
     op_.emplace(n, b);
@@ -130,6 +131,9 @@ int BlockChain::countOf(const Block& b) const {
   if (c < 0 || c > capacity_)
     throwCorrupt(path(), "block " + std::to_string(b.number) + " holds an impossible record count",
                  blockOffset(b.number) + 4);
+  if (kBlockHeader + static_cast<std::size_t>(c) * recordSize_ > b.available)
+    throwCorrupt(path(), "block " + std::to_string(b.number) + " is cut short by the end of the file",
+                 blockOffset(b.number) + b.available);
   return static_cast<int>(c);
 }
 
@@ -150,6 +154,7 @@ std::shared_ptr<Block> BlockChain::allocate(const BlockIo& io) {
   auto b = std::make_shared<Block>();
   b->number = n;
   b->bytes.assign(blockSize_, 0);
+  b->available = blockSize_;
   b->setCount(0, recordSize_);
   b->touchAll();
   op_[n] = b;

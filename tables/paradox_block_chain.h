@@ -42,6 +42,7 @@ class BlockIo {
 struct Block {
   std::uint16_t number = 0;
   std::vector<std::uint8_t> bytes;
+  std::size_t available = 0;         // bytes the file holds of it (a last block may be short)
   std::size_t dirtyFrom = SIZE_MAX;  // byte range to write back
   std::size_t dirtyTo = 0;
 

@@ -60,6 +60,10 @@ void walkChain(RecordStore& store, CheckReport& report, std::vector<ChainBlock>&
       problem("block " + std::to_string(bn) + " holds an impossible record count" + at(d, bn));
       break;
     }
+    if (kBlockHeader + static_cast<std::size_t>(n) * rs > b->available) {
+      problem("block " + std::to_string(bn) + " is cut short by the end of the file" + at(d, bn));
+      break;
+    }
     if (n == 0) problem("block " + std::to_string(bn) + " of the chain is empty" + at(d, bn));
     for (int i = 0; i < n; ++i) {
       const std::uint8_t* r = b->record(i, rs);
@@ -183,6 +187,9 @@ void walkTree(RecordStore& store, TreeIndex& tree, const std::vector<ChainBlock>
 CheckReport ParadoxTable::check() {
   CheckReport report;
   report.problems = openProblems_;
+  for (const auto& s : secondaries_)
+    if (s->damaged()) report.problems.push_back(s->info().problem);
+  for (const auto& b : brokenIndexes_) report.problems.push_back(b.info.problem);
   std::string live = paradoxLockFileInUse(fs_, dir_);
   if (!live.empty())
     report.problems.push_back(joinPath(dir_, live) + ": the classic Paradox engine is using this directory");
@@ -248,7 +255,7 @@ CheckReport ParadoxTable::check() {
         const FieldLayout& l = layouts_[f];
         if (!isBlobCode(l.code)) continue;
         BlobRef ref = readBlobRef(rec.data() + l.offset, l.length);
-        std::string where = "record " + std::to_string(number) + " (block " + std::to_string(block) + ") field " + fieldNames_[f];
+        std::string where = path_ + " record " + std::to_string(number) + " (block " + std::to_string(block) + ") field " + fieldNames_[f];
         if (ref.inLeader()) {
           if (ref.length > l.length - kBlobDescriptor)
             report.problems.push_back(path_ + ": " + where + " claims more bytes than its leader holds");

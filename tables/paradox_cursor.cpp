@@ -78,12 +78,16 @@ std::optional<ParadoxCursor::Pos> ParadoxCursor::nextPos(Pos p) {
   BlockChain& d = store().data();
   auto b = d.get(BlockIo(), p.block);
   if (p.index + 1 < d.countOf(*b)) return Pos{p.block, p.index + 1};
-  std::uint16_t bn = b->next();
+  std::uint16_t bn = b->next(), from = p.block;
   for (int steps = 0; bn; ++steps) {
     if (steps > d.counts.total || bn == p.block)
       throwCorrupt(d.path(), "the block chain loops back on itself", d.blockOffset(bn));
     auto nb = d.get(BlockIo(), bn);
+    if (nb->prev() != from)
+      throwCorrupt(d.path(), "block " + std::to_string(bn) + " does not link back to block " + std::to_string(from),
+                   d.blockOffset(bn) + 2);
     if (d.countOf(*nb) > 0) return Pos{bn, 0};
+    from = bn;
     bn = nb->next();
   }
   return std::nullopt;
@@ -93,13 +97,17 @@ std::optional<ParadoxCursor::Pos> ParadoxCursor::priorPos(Pos p) {
   BlockChain& d = store().data();
   if (p.index > 0) return Pos{p.block, p.index - 1};
   auto b = d.get(BlockIo(), p.block);
-  std::uint16_t bn = b->prev();
+  std::uint16_t bn = b->prev(), from = p.block;
   for (int steps = 0; bn; ++steps) {
     if (steps > d.counts.total || bn == p.block)
       throwCorrupt(d.path(), "the block chain loops back on itself", d.blockOffset(bn));
     auto pb = d.get(BlockIo(), bn);
+    if (pb->next() != from)
+      throwCorrupt(d.path(), "block " + std::to_string(bn) + " does not link on to block " + std::to_string(from),
+                   d.blockOffset(bn));
     int n = d.countOf(*pb);
     if (n > 0) return Pos{bn, n - 1};
+    from = bn;
     bn = pb->prev();
   }
   return std::nullopt;
@@ -154,6 +162,17 @@ void ParadoxCursor::sync() {
 }
 
 bool ParadoxCursor::finishMove(std::optional<Pos> p, std::uint64_t ordinal, bool forward) {
+  // A run of block changes in one direction longer than the file has blocks can only be a loop
+  // in the chain (one that is consistent in both directions, so nextPos/priorPos let it pass).
+  if (p && on_ && p->block != pos_.block) {
+    int dir = forward ? 1 : -1;
+    if (dir != runDirection_) {
+      runDirection_ = dir;
+      blockSteps_ = 0;
+    }
+    if (++blockSteps_ > store().data().counts.total + 1u)
+      throwCorrupt(store().data().path(), "the block chain loops back on itself", store().data().blockOffset(p->block));
+  }
   if (p && inRange(entryAt(*p))) {
     land(*p, ordinal);
     return true;

@@ -75,6 +75,8 @@ class ParadoxCursor final : public Cursor {
   bool between_ = false;
   std::optional<Pos> pending_;
   std::uint64_t pendingOrdinal_ = 0;
+  std::uint64_t blockSteps_ = 0;  // block changes in a row in one direction
+  int runDirection_ = 0;
 };
 
 }  // namespace rf::tables::paradox

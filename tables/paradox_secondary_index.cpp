@@ -91,6 +91,7 @@ SecondaryIndex::SecondaryIndex(FileSystem& fs, const std::string& xPath, const s
 
   if (yPath.empty()) {
     fail("its tree file (.Y" + xPath.substr(xPath.size() - 2) + ") is missing");
+    damaged_ = true;
     return;
   }
   yFile_ = fs.open(yPath, readOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite);

@@ -62,8 +62,12 @@ class SecondaryIndex {
 
   void load(const BlockIo& io);
   void clearReadCache();
-  // Takes the index out of use (out of date, damaged).
-  void markUnusable(const std::string& why) { fail(why); }
+  // Takes the index out of use because its files are damaged or out of date.
+  void markDamaged(const std::string& why) {
+    fail(why);
+    damaged_ = true;
+  }
+  bool damaged() const { return damaged_; }
   // The change counters, moved on with the table's (see ParadoxTable::finishWrite).
   void bumpCounters(const BlockIo& io, int delta);
   void mirrorAutoIncrement(const BlockIo& io, std::uint32_t value);
@@ -73,6 +77,7 @@ class SecondaryIndex {
 
   IndexInfo info_;
   bool maintained_ = false;
+  bool damaged_ = false;
   std::vector<int> secFields_;  // table field index of each indexed field
   std::vector<std::uint32_t> tableOffsets_;  // where each indexed field lies in a table record
   std::vector<FieldLayout> layouts_;

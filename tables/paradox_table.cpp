@@ -133,7 +133,8 @@ void ParadoxTable::openPrimaryIndex() {
   if (!keyed()) return;
   auto px = findCompanion(fs_, path_, ".PX");
   if (!px) {
-    openProblems_.push_back(path_ + ": the primary index (.PX) is missing");
+    pxProblem_ = path_ + ": the primary index (.PX) is missing";
+    openProblems_.push_back(pxProblem_);
     return;
   }
   try {
@@ -150,6 +151,7 @@ void ParadoxTable::openPrimaryIndex() {
   } catch (const TableError& e) {
     if (e.kind() != ErrorKind::Corrupt) throw;
     openProblems_.push_back(e.what());
+    pxProblem_ = e.what();
     pxTree_.reset();
     return;
   }
@@ -171,7 +173,8 @@ void ParadoxTable::openPrimaryIndex() {
       why = "it counts " + std::to_string(sum) + " records, the table has " + std::to_string(dbChain_->counts.records);
   }
   if (!why.empty()) {
-    openProblems_.push_back(*px + ": the primary index is out of date: " + why);
+    pxProblem_ = *px + ": the primary index is out of date: " + why;
+    openProblems_.push_back(pxProblem_);
     return;
   }
   pxUsable_ = true;
@@ -195,6 +198,7 @@ void ParadoxTable::openBlobFile() {
   } catch (const TableError& e) {
     if (e.kind() != ErrorKind::Corrupt) throw;
     openProblems_.push_back(e.what());
+    mbProblem_ = e.what();
     mb_.reset();
   }
 }
@@ -234,18 +238,27 @@ void ParadoxTable::openSecondaries() {
     try {
       auto s = std::make_unique<SecondaryIndex>(fs_, xPath, yPath ? *yPath : std::string(), shape, readOnly_ || !lockable_);
       if (s->usable() && s->store().data().counts.records != dbChain_->counts.records)
-        s->markUnusable("it counts " + std::to_string(s->store().data().counts.records) + " records, the table has " +
+        s->markDamaged("it counts " + std::to_string(s->store().data().counts.records) + " records, the table has " +
                         std::to_string(dbChain_->counts.records) + " (out of date)");
-      if (s->maintained() && !keyed()) s->markUnusable("a maintained index on a table without a primary key");
+      if (s->maintained() && !keyed()) s->markDamaged("a maintained index on a table without a primary key");
       secondaries_.push_back(std::move(s));
     } catch (const TableError& e) {
       if (e.kind() != ErrorKind::Corrupt && e.kind() != ErrorKind::Unsupported) throw;
+      // Known by its field when the file name says which (TABLE.Xnn), else by its file.
       IndexInfo broken;
       broken.name = n;
+      char a = upperAscii(n)[stem.size() + 2], b = upperAscii(n)[stem.size() + 3];
+      if (a != 'G') {
+        int number = std::stoi(std::string{a, b}, nullptr, 16);
+        if (number >= 1 && number <= static_cast<int>(fieldNames_.size())) {
+          broken.name = fieldNames_[static_cast<std::size_t>(number - 1)];
+          broken.fields = {number - 1};
+        }
+      }
       broken.file = xPath;
       broken.usable = false;
       broken.problem = e.what();
-      brokenIndexes_.push_back(broken);
+      brokenIndexes_.push_back({broken, e.kind()});
     }
   }
 }
@@ -306,7 +319,7 @@ std::vector<IndexInfo> ParadoxTable::indexes() const {
     out.push_back(p);
   }
   for (const auto& s : secondaries_) out.push_back(s->info());
-  for (const auto& b : brokenIndexes_) out.push_back(b);
+  for (const auto& b : brokenIndexes_) out.push_back(b.info);
   return out;
 }
 
@@ -314,11 +327,12 @@ std::unique_ptr<Cursor> ParadoxTable::openCursor(const std::string& index) {
   if (index.empty()) return std::make_unique<ParadoxCursor>(*this, nullptr);
   for (auto& s : secondaries_) {
     if (!equalsNoCase(s->info().name, index)) continue;
-    if (!s->usable()) throwError(ErrorKind::Unsupported, s->info().file, s->info().problem);
+    if (!s->usable())
+      throwError(s->damaged() ? ErrorKind::Corrupt : ErrorKind::Unsupported, s->info().file, s->info().problem);
     return std::make_unique<ParadoxCursor>(*this, s.get());
   }
   for (const auto& b : brokenIndexes_)
-    if (equalsNoCase(b.name, index)) throwError(ErrorKind::Unsupported, b.file, b.problem);
+    if (equalsNoCase(b.info.name, index)) throwError(b.kind, b.info.file, b.info.problem);
   throwError(ErrorKind::NotFound, path_, "Index does not exist: " + index);
 }
 
@@ -357,7 +371,10 @@ Bytes ParadoxTable::readBlob(const BlockIo& io, int field, const std::uint8_t* r
                               std::to_string(ref.length) + " bytes in a leader of " + std::to_string(leader));
     return Bytes(p, p + ref.length);
   }
-  if (!mb_) throwError(ErrorKind::Corrupt, mbPath_.empty() ? path_ : mbPath_, "the blob file is missing or damaged");
+  if (!mb_) {
+    if (!mbProblem_.empty()) throw TableError(ErrorKind::Corrupt, mbPath_, mbProblem_);
+    throwError(ErrorKind::Corrupt, mbPath_.empty() ? path_ : mbPath_, "the blob file is missing");
+  }
   Bytes data = mb_->read(io, ref);
   if ((l.code == kGraphic || l.code == kOle) && data.size() >= 8 && le32(data.data() + 4) == data.size() - 8)
     data.erase(data.begin(), data.begin() + 8);
@@ -465,6 +482,7 @@ std::optional<RecordStore::Pos> ParadoxTable::positionOfOrdinal(const BlockIo& i
     Block probe;
     probe.number = bn;
     probe.bytes.assign(h, h + kBlockHeader);
+    probe.available = dbChain_->blockSize();  // only the header is read here; get() checks the rest
     int n = dbChain_->countOf(probe);
     if (ordinal < before + static_cast<std::uint64_t>(n)) return RecordStore::Pos{bn, static_cast<int>(ordinal - before)};
     before += static_cast<std::uint64_t>(n);

@@ -19,6 +19,7 @@
 
 #include "tables/codepage.h"
 #include "tables/engine.h"
+#include "tables/error.h"
 #include "tables/journal.h"
 #include "tables/paradox_blob_file.h"
 #include "tables/paradox_block_chain.h"
@@ -143,7 +144,13 @@ class ParadoxTable final : public Table {
   std::unique_ptr<File> mbFile_;
   std::unique_ptr<BlobFile> mb_;
   std::vector<std::unique_ptr<SecondaryIndex>> secondaries_;
-  std::vector<IndexInfo> brokenIndexes_;  // index files that could not be opened
+  struct BrokenIndex {
+    IndexInfo info;
+    ErrorKind kind;  // why it could not be opened
+  };
+  std::vector<BrokenIndex> brokenIndexes_;  // index files that could not be opened
+  std::string pxProblem_;  // why the primary index is not used
+  std::string mbProblem_;  // why the blob file is not used
   std::unique_ptr<Journal> journal_;
   std::uint32_t autoIncrement_ = 0;
   bool autoIncrementChanged_ = false;

@@ -33,11 +33,11 @@ void ParadoxTable::requireWritable() {
     throwError(ErrorKind::Locked, path_,
                "The classic Paradox engine is using this directory (" + liveLockFile_ + " is locked); the table cannot be changed now");
   if (keyed() && !pxUsable_)
-    throwError(ErrorKind::Corrupt, path_, "The primary index is missing or out of date; rebuild it before changing the table");
+    throw TableError(ErrorKind::Corrupt, path_, pxProblem_ + "; the table cannot be changed until the index is rebuilt");
   for (const auto& s : secondaries_)
-    if (s->maintained() && !s->usable())
-      throwError(ErrorKind::Corrupt, s->info().file, "Secondary index is damaged or out of date: " + s->info().problem);
-  for (const auto& b : brokenIndexes_) throwError(ErrorKind::Corrupt, b.file, b.problem);
+    if (s->damaged()) throw TableError(ErrorKind::Corrupt, s->info().file, s->info().problem + "; the table cannot be changed until the index is rebuilt");
+  for (const auto& b : brokenIndexes_) throw TableError(b.kind, b.info.file, b.info.problem);
+  if (!mbProblem_.empty()) throw TableError(ErrorKind::Corrupt, mbPath_, mbProblem_);
 }
 
 template <class Body>
