@@ -9,7 +9,6 @@
 namespace rf::tables::mdx {
 
 namespace {
-constexpr std::size_t kMaxCheckDepth = 40;
 constexpr std::size_t kMaxProblemsPerTag = 20;
 }  // namespace
 
@@ -46,8 +45,8 @@ void Tree::check(std::vector<std::string>& problems, const std::vector<std::uint
 
 void Tree::checkNode(CheckState& st, std::uint32_t page, std::size_t depth, const std::string* low,
                      const std::string* high, bool isRoot) {
-  if (depth > kMaxCheckDepth) {
-    st.add(*this, page, "tree deeper than " + std::to_string(kMaxCheckDepth) + " levels");
+  if (depth > kMaxDepth) {
+    st.add(*this, page, "tree deeper than " + std::to_string(kMaxDepth) + " levels");
     return;
   }
   if (page < kHeaderPages ||

@@ -15,6 +15,14 @@
 
 namespace rf::tables::mdx {
 
+// Far deeper than any real tree (a 1024-byte block holds at least 3 keys): anything deeper is a
+// loop in a damaged file.
+constexpr std::size_t kMaxDepth = 40;
+// Spare room after a node's block: an insert may overfill a node by one item before it splits.
+constexpr std::size_t kSpareItems = 2;
+
+inline std::uint64_t offsetOf(std::uint32_t page) { return static_cast<std::uint64_t>(page) * kPageBytes; }
+
 struct Frame {
   std::shared_ptr<Node> node;
   int index = 0;  // entry in a leaf; child (0..count) in a branch
