@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "tables/error.h"
+#include "tables/file_names.h"
 #include "tools/railfolio_db/cell_parse.h"
 #include "tools/railfolio_db/commands.h"
 #include "tools/railfolio_db/csv_reader.h"
@@ -31,6 +32,15 @@ std::vector<int> mapHeader(const std::vector<std::string>& header, const tables:
   return columns;
 }
 
+// xBase tables are loaded without a sync per row (the journal still makes each row
+// all-or-nothing); everything is synced when the table is closed, before the tool says it is done.
+std::unique_ptr<tables::Table> openForLoad(tables::Engine& engine, const std::string& path) {
+  if (!tables::equalsNoCase(tables::extensionOf(path), ".dbf")) return engine.openPath(path);
+  tables::OpenOptions options;
+  options.bulkLoad = true;
+  return tables::openXbaseTable(engine.fileSystem(), path, tables::Format::Dbase, options);
+}
+
 }  // namespace
 
 int runLoad(ToolContext& ctx, const Args& args) {
@@ -40,7 +50,7 @@ int runLoad(ToolContext& ctx, const Args& args) {
   requireExistingFile(path);
   CsvReader csv(readWholeFile(csvName), csvName);
 
-  auto table = ctx.engine.openPath(path);
+  auto table = openForLoad(ctx.engine, path);
   const tables::Schema& schema = table->schema();
   std::vector<std::string> cells;
   if (!csv.next(cells)) throw UsageError(csvName + ": empty, the first line must name the fields");
@@ -82,6 +92,7 @@ int runLoad(ToolContext& ctx, const Args& args) {
     }
     ++done;
   }
+  table.reset();
   ctx.out << path << ": " << done << (done == 1 ? " record" : " records") << " appended\n";
   return kExitOk;
 }

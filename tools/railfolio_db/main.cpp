@@ -59,6 +59,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
   try {
     return run(argc, argv);
   } catch (const rf::tool::UsageError& e) {
