@@ -172,6 +172,7 @@ TEST_F(ToolTest, HelpDescribesTheCommandsAndTheDefinitionFormat) {
 TEST_F(ToolTest, BadArgumentsAndMissingFilesExitTwoWithAMessage) {
   const std::string table = copy({"dbase/jdbfdriver/TEST.DBF", "dbase/jdbfdriver/TEST.MDX"});
   fs::create_directory(path("folder.dbf"));
+  ASSERT_EQ(::mkfifo(path("pipe.dbf").c_str(), 0600), 0);
   writeFile("notes.txt", "not a table\n");
   struct Case {
     std::vector<std::string> words;
@@ -195,6 +196,7 @@ TEST_F(ToolTest, BadArgumentsAndMissingFilesExitTwoWithAMessage) {
       {{"check", path("missing.dbf")}, "missing.dbf: no such file"},
       {{"empty", path("missing.dbf")}, "missing.dbf: no such file"},
       {{"info", path("folder.dbf")}, "is a directory"},
+      {{"check", path("pipe.dbf")}, "pipe.dbf: not a regular file"},
       {{"info", path("notes.txt")}, "notes.txt"},
       {{"create", path("new.dbf"), path("missing.def")}, "missing.def: no such file"},
       {{"load", table, path("missing.csv")}, "missing.csv: no such file"},
@@ -271,6 +273,21 @@ TEST_F(ToolTest, DumpFollowsTheNamedIndexAnyCase) {
     EXPECT_EQ(rows[0], (std::vector<std::string>{"TEST1", "TEST2"}));
     EXPECT_EQ(column(rows, 0), c.test1) << c.words.back();
   }
+}
+
+TEST_F(ToolTest, DumpLeavesOutVisualFoxProNullFlagsAndShowsNullsAsEmptyCells) {
+  const std::string table = copy({"foxpro/javadbf-xsource/payments.dbf", "foxpro/javadbf-xsource/payments.cdx"});
+  Result r = run({"dump", table, "--index", "PROJECTID"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto rows = parseCsv(r.out);
+  ASSERT_EQ(rows.size(), 6u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"PAYMENTID", "PROJECTID", "PAYMENTAMO", "PAYMENTDAT", "CREDITCARD",
+                                               "CARDHOLDER", "CREDITCAR2", "CREDITCAR3", "PAYMENTMET"}));
+  // Record 3 (project 1) first; its card fields are null.
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"3", "1", "500", "1995-01-04T00:00:00", "", "", "", "", "1"}));
+  EXPECT_EQ(column(rows, 1), (std::vector<std::string>{"1", "2", "2", "3", "4"}));
+  Result info = run({"info", table});
+  EXPECT_NE(info.out.find("_NullFlags"), std::string::npos) << info.out;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -65,8 +65,13 @@ int runCheck(ToolContext& ctx, const Args& args) {
   std::uint64_t records = 0;
   bool paradox = looksParadox(path);
   if (table) {
-    tables::CheckReport report = table->check();
-    problems = report.problems;
+    try {
+      problems = table->check().problems;
+    } catch (const tables::TableError& e) {
+      // A check that cannot even finish found the worst kind of problem.
+      if (e.kind() != tables::ErrorKind::Corrupt) throw;
+      problems.push_back(e.what());
+    }
     indexCount = table->indexes().size();
     const tables::TableInfo info = table->info();
     records = info.recordCount;
