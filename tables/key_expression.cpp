@@ -74,6 +74,29 @@ double dateDay(std::string_view raw) {
   return static_cast<double>(julianDay(d));
 }
 
+std::uint32_t be32(std::string_view b) {
+  std::uint32_t u = 0;
+  for (int i = 0; i < 4; ++i) u = u << 8 | static_cast<unsigned char>(b[static_cast<std::size_t>(i)]);
+  return u;
+}
+
+std::uint64_t be64(std::string_view b) {
+  std::uint64_t u = 0;
+  for (int i = 0; i < 8; ++i) u = u << 8 | static_cast<unsigned char>(b[static_cast<std::size_t>(i)]);
+  return u;
+}
+
+// dBASE 7 doubles: big-endian, the sign bit set for values >= 0 and every bit inverted for
+// negative ones; all zero bytes are blank.
+double flippedDouble(std::string_view b) {
+  std::uint64_t u = be64(b);
+  if (u == 0) return 0;
+  u = (u & (1ull << 63)) ? (u ^ (1ull << 63)) : ~u;
+  double d;
+  std::memcpy(&d, &u, sizeof d);
+  return std::isfinite(d) ? d : 0;
+}
+
 Val fieldValue(const Node& n, const RecordFields& rec) {
   std::string_view raw = rec.raw(n.field);
   Val v;
@@ -86,19 +109,25 @@ Val fieldValue(const Node& n, const RecordFields& rec) {
       v.flag = !raw.empty() && (raw[0] == 'T' || raw[0] == 't' || raw[0] == 'Y' || raw[0] == 'y');
       break;
     case 'D':
-      if (n.native == 'T') {
-        if (raw.size() >= 8) {
-          auto day = static_cast<std::int32_t>(le32(raw));
-          auto ms = static_cast<std::int32_t>(le32(raw.substr(4)));
-          v.number = day == 0 ? 0 : day + ms / 86400000.0;
-        }
+      if (n.native == 'T' && raw.size() >= 8) {
+        auto day = static_cast<std::int32_t>(le32(raw));
+        auto ms = static_cast<std::int32_t>(le32(raw.substr(4)));
+        v.number = day == 0 ? 0 : day + ms / 86400000.0;
+      } else if (n.native == '@' && raw.size() >= 8) {
+        // Milliseconds with 0001-01-01 as day 1.
+        double ms = flippedDouble(raw);
+        v.number = ms == 0 ? 0 : ms / 86400000.0 + 1721425;
       } else {
         v.number = dateDay(raw);
       }
       break;
     case 'N':
-      if (n.native == 'I' && raw.size() >= 4) {
+      if ((n.native == '+' || (n.native == 'I' && n.level7)) && raw.size() >= 4) {
+        v.number = static_cast<std::int32_t>(be32(raw) ^ 0x80000000u);
+      } else if (n.native == 'I' && raw.size() >= 4) {
         v.number = static_cast<std::int32_t>(le32(raw));
+      } else if (n.native == 'O' && raw.size() >= 8) {
+        v.number = flippedDouble(raw);
       } else if (n.native == 'B' && raw.size() >= 8) {
         std::uint64_t bits = le64(raw);
         double d;
@@ -296,11 +325,11 @@ std::string padded(std::string text, int length) {
 
 }  // namespace
 
-KeyExpression KeyExpression::parse(std::string_view text, const Schema& schema) {
+KeyExpression KeyExpression::parse(std::string_view text, const Schema& schema, bool level7) {
   std::string trimmed(trimLeft(trimRight(text)));
   while (!trimmed.empty() && (trimmed.back() == '\0' || std::isspace(static_cast<unsigned char>(trimmed.back()))))
     trimmed.pop_back();
-  return KeyExpression(parseKeyExpression(trimmed, schema), trimmed);
+  return KeyExpression(parseKeyExpression(trimmed, schema, level7), trimmed);
 }
 
 KeyExpression::KeyExpression(std::unique_ptr<Node> root, std::string text)

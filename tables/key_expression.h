@@ -36,7 +36,9 @@ class RecordFields {
 class KeyExpression {
  public:
   // Throws Unsupported (with the expression in the message) or InvalidInput for an unknown field.
-  static KeyExpression parse(std::string_view text, const Schema& schema);
+  // `level7`: the table is a dBASE 7 one, whose I fields are big-endian with the sign bit
+  // flipped (FoxPro's are little-endian); + O @ fields are dBASE 7's whatever the flag.
+  static KeyExpression parse(std::string_view text, const Schema& schema, bool level7 = false);
   KeyExpression(KeyExpression&&) noexcept;
   KeyExpression& operator=(KeyExpression&&) noexcept;
   ~KeyExpression();

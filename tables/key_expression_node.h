@@ -28,6 +28,7 @@ struct KeyExpression::Node {
   int field = -1;
   FieldType fieldType = FieldType::Text;
   char native = 'C';
+  bool level7 = false;  // a dBASE 7 table: its I fields are big-endian with the sign flipped
   // literals
   std::string text;
   double number = 0;
@@ -41,6 +42,6 @@ struct KeyExpression::Node {
 
 // Parses `text` against `schema`; throws Unsupported (naming the expression) or InvalidInput
 // for an unknown field.
-std::unique_ptr<KeyExpression::Node> parseKeyExpression(std::string_view text, const Schema& schema);
+std::unique_ptr<KeyExpression::Node> parseKeyExpression(std::string_view text, const Schema& schema, bool level7);
 
 }  // namespace rf::tables

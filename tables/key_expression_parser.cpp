@@ -26,7 +26,9 @@ struct Token {
 
 class Parser {
  public:
-  Parser(std::string_view src, const Schema& schema) : src_(src), schema_(schema) { advance(); }
+  Parser(std::string_view src, const Schema& schema, bool level7) : src_(src), schema_(schema), level7_(level7) {
+    advance();
+  }
 
   std::unique_ptr<Node> parseAll() {
     auto n = parseOr();
@@ -259,22 +261,21 @@ class Parser {
     char type = 0;
     switch (f.type) {
       case FieldType::Text: type = 'C'; break;
-      case FieldType::Number:
-      case FieldType::Integer:
-      case FieldType::Money: type = 'N'; break;
+      case FieldType::Number: type = (f.native == 'N' || f.native == 'F' || f.native == 'B' || f.native == 'O') ? 'N' : 0; break;
+      case FieldType::Integer: type = f.native == 'I' ? 'N' : 0; break;
+      case FieldType::Money: type = f.native == 'Y' ? 'N' : 0; break;
+      case FieldType::AutoIncrement: type = f.native == '+' ? 'N' : 0; break;
       case FieldType::Date: type = 'D'; break;
-      case FieldType::Timestamp: type = f.native == 'T' ? 'D' : 0; break;
+      case FieldType::Timestamp: type = (f.native == 'T' || f.native == '@') ? 'D' : 0; break;
       case FieldType::Logical: type = 'L'; break;
       default: break;
     }
-    if (type == 'N' && f.native != 'N' && f.native != 'F' && f.native != 'I' && f.native != 'B' &&
-        f.native != 'Y')
-      type = 0;
     if (type == 0) fail("field " + f.name + " has a type that cannot be indexed here");
     auto n = make(Op::Field, type, type == 'C' ? f.width : 0);
     n->field = i;
     n->fieldType = f.type;
     n->native = f.native;
+    n->level7 = level7_;
     return n;
   }
 
@@ -329,14 +330,15 @@ class Parser {
 
   std::string_view src_;
   const Schema& schema_;
+  bool level7_;
   std::size_t pos_ = 0;
   Token tok_;
 };
 
 }  // namespace
 
-std::unique_ptr<KeyExpression::Node> parseKeyExpression(std::string_view text, const Schema& schema) {
-  return Parser(text, schema).parseAll();
+std::unique_ptr<KeyExpression::Node> parseKeyExpression(std::string_view text, const Schema& schema, bool level7) {
+  return Parser(text, schema, level7).parseAll();
 }
 
 }  // namespace rf::tables

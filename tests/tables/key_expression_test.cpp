@@ -73,6 +73,9 @@ Schema makeSchema() {
   add("COUNT", FieldType::Integer, 'I', 4);
   add("AMOUNT", FieldType::Number, 'B', 8);
   add("COST", FieldType::Money, 'Y', 8);
+  add("SEQ", FieldType::AutoIncrement, '+', 4);
+  add("RATIO", FieldType::Number, 'O', 8);
+  add("STAMP", FieldType::Timestamp, '@', 8);
   return Schema(fs);
 }
 
@@ -230,6 +233,38 @@ TEST(KeyExpression, NumericAndDateKeysOfASingleField) {
   Rec bad(s);
   bad.set("BORN", "19960231");  // no such day: treated as blank
   EXPECT_EQ(eval("BORN", bad, s).number, 0);
+}
+
+TEST(KeyExpression, BinaryFieldsOfDbase7AndFoxPro) {
+  Schema s = makeSchema();
+  Rec r(s);
+  // dBASE 7: big-endian with the sign bit flipped (set for >= 0, all bits inverted below 0).
+  const unsigned char count7[] = {0x7F, 0xFF, 0xFF, 0xF9};  // -7
+  const unsigned char seq[] = {0x80, 0x00, 0x01, 0x00};     // 256
+  const unsigned char ratio[] = {0xC0, 0x04, 0, 0, 0, 0, 0, 0};  // 2.5: 40 04 00.. with the sign bit set
+  // 1996-02-02 12:00: milliseconds of days counted with 0001-01-01 as day 1 (as Paradox does).
+  double ms = (728691 + 0.5) * 86400000.0;
+  std::uint64_t bits;
+  std::memcpy(&bits, &ms, 8);
+  bits ^= 1ull << 63;
+  unsigned char stamp[8];
+  for (int i = 0; i < 8; ++i) stamp[i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
+  r.setBytes("COUNT", count7, 4).setBytes("SEQ", seq, 4).setBytes("RATIO", ratio, 8).setBytes("STAMP", stamp, 8);
+  auto level7 = [&](const char* e) { return KeyExpression::parse(e, s, true).evaluate(r, cp1252()); };
+  EXPECT_EQ(level7("COUNT").number, -7);
+  EXPECT_EQ(level7("SEQ").number, 256);
+  EXPECT_EQ(level7("RATIO").number, 2.5);
+  KeyValue st = level7("STAMP");
+  EXPECT_EQ(st.type, 'D');
+  EXPECT_DOUBLE_EQ(st.number, 2450116.5);
+  EXPECT_EQ(level7("DTOS(STAMP)").text, "19960202");
+  // The same I bytes in a FoxPro table are little-endian.
+  EXPECT_EQ(eval("COUNT", r, s).number, static_cast<double>(static_cast<std::int32_t>(0xF9FFFF7Fu)));
+  Rec blank(s);
+  std::memset(&bits, 0, 8);
+  blank.setBytes("RATIO", &bits, 8).setBytes("STAMP", &bits, 8);
+  EXPECT_EQ(KeyExpression::parse("RATIO", s, true).evaluate(blank, cp1252()).number, 0);
+  EXPECT_EQ(KeyExpression::parse("STAMP", s, true).evaluate(blank, cp1252()).number, 0);
 }
 
 TEST(KeyExpression, LeadingTermsGiveAnUnpaddedPrefix) {
