@@ -69,10 +69,16 @@ const Bytes& Value::asBytes() const {
 
 std::string formatNumber(double v) {
   if (std::isnan(v)) return "nan";
+  if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
   if (v == 0) return "0";  // also -0
-  char buf[64];
-  auto res = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, res.ptr);
+  // The shortest digits that read back to the same double, written out in plain decimal
+  // (1000000, 0.0001) as people and spreadsheets expect; scientific only where plain decimal
+  // would run past 24 characters.
+  char buf[400];
+  auto fixed = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+  if (fixed.ec == std::errc() && fixed.ptr - buf <= 24) return std::string(buf, fixed.ptr);
+  auto sci = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+  return std::string(buf, sci.ptr);
 }
 
 std::string formatDate(Date d) {

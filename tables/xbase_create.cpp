@@ -86,7 +86,13 @@ std::unique_ptr<Table> createXbaseTable(FileSystem& fs, const std::string& path,
         break;
       case 'D': f.width = 8; f.decimals = 0; break;
       case 'L': f.width = 1; f.decimals = 0; break;
-      case 'M': case 'G': case 'B': f.width = vfp ? 4 : 10; f.decimals = 0; break;
+      case 'B':
+        if (vfp && in.type == FieldType::Number) {  // Visual FoxPro's double
+          f.width = 8;
+          break;
+        }
+        [[fallthrough]];
+      case 'M': case 'G': f.width = vfp ? 4 : 10; f.decimals = 0; break;
       case 'I': f.width = 4; f.decimals = 0; break;
       case 'Y': case 'T': f.width = 8; f.decimals = vfp && f.native == 'Y' ? 4 : 0; break;
       default: throwError(ErrorKind::Unsupported, path, "field " + f.name + ": type cannot be created in this format");

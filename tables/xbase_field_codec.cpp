@@ -302,7 +302,7 @@ void XbaseFieldCodec::encode(std::uint8_t* record, int field, const Value& v) co
       }
       Timestamp t = v.asTimestamp();
       putle(p, static_cast<std::uint64_t>(julianDay(t.date)), 4);
-      putle(p, static_cast<std::uint64_t>(t.msOfDay), 4);
+      putle(p + 4, static_cast<std::uint64_t>(t.msOfDay), 4);
       return;
     }
     default: break;

@@ -261,3 +261,35 @@ TEST_P(XbaseFamily, AKeyViolationWritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Families, XbaseFamily, ::testing::ValuesIn(kFamilies),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// Visual FoxPro's binary field types, each with a value at its edges.
+TEST(VisualFoxProTypes, IntegerCurrencyDateTimeAndDoubleRoundTrip) {
+  TempDir dir;
+  Engine engine(dir.file("e.conf"));
+  TableDef def;
+  def.format = Format::FoxPro;
+  def.version = 0x30;
+  def.fields = {rf::test::field("N", FieldType::Integer), rf::test::field("PRICE", FieldType::Money),
+                rf::test::field("SEEN", FieldType::Timestamp), rf::test::field("RATIO", FieldType::Number, 8)};
+  def.fields[3].native = 'B';
+  Timestamp seen{ymd(2020, 2, 29), (13 * 3600 + 14 * 60 + 15) * 1000 + 250};
+  {
+    auto t = engine.create(dir.file("vfp.dbf"), def);
+    Record r = t->blankRecord();
+    t->set(r, "N", Value::number(-2147483648.0));
+    t->set(r, "PRICE", Value::number(-1234.5678));
+    t->set(r, "SEEN", Value::timestamp(seen));
+    t->set(r, "RATIO", Value::number(1.0 / 3));
+    t->insert(r);
+    Record bad = t->blankRecord();
+    EXPECT_THROW(t->set(bad, "N", Value::number(2147483648.0)), TableError);
+    EXPECT_THROW(t->set(bad, "N", Value::number(1.5)), TableError);
+  }
+  auto t = engine.openPath(dir.file("vfp.dbf"), Format::FoxPro);
+  auto c = t->openCursor();
+  ASSERT_TRUE(c->first());
+  EXPECT_EQ(t->get(c->record(), "N").asNumber(), -2147483648.0);
+  EXPECT_EQ(t->get(c->record(), "PRICE").asNumber(), -1234.5678);
+  EXPECT_EQ(t->get(c->record(), "SEEN").asTimestamp(), seen);
+  EXPECT_EQ(t->get(c->record(), "RATIO").asNumber(), 1.0 / 3);
+}
