@@ -76,6 +76,9 @@ class IndexFile {
 
 // The two formats. `file` stays owned by the caller.
 std::unique_ptr<IndexFile> openMdx(File& file);
+// As openMdx(file), with the table header's language driver (DBF byte 29): character keys are
+// kept in its order when the MDX header names no driver of its own.
+std::unique_ptr<IndexFile> openMdx(File& file, std::uint8_t tableLanguageDriver);
 std::unique_ptr<IndexFile> openCdx(File& file);
 // Write a new index file with empty tags (the file is empty). For the MDX, `tableName` goes in
 // the header.

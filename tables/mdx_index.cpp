@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "tables/error.h"
+#include "tables/mdx_collation.h"
 #include "tables/mdx_keys.h"
 #include "tables/mdx_tree.h"
 
@@ -31,7 +32,7 @@ bool printable(const std::string& s) {
 std::uint64_t changeGeneration() { return g_generation.load(std::memory_order_relaxed); }
 void bumpChangeGeneration() { g_generation.fetch_add(1, std::memory_order_relaxed); }
 
-MdxIndex::MdxIndex(File& file) : file_(file) {
+MdxIndex::MdxIndex(File& file, std::uint8_t tableLanguageDriver) : file_(file), tableLanguageDriver_(tableLanguageDriver) {
   layout_.path = file.path();
   load();
 }
@@ -59,6 +60,8 @@ void MdxIndex::load() {
   layout.path = path;
   layout.blockBytes = bytes;
   layout.pagesPerBlock = units;
+  layout.languageDriver = h[31] != 0 ? h[31] : tableLanguageDriver_;
+  layout.collation = collationWeights(layout.languageDriver);
 
   std::vector<TagLayout> tags;
   std::vector<std::uint8_t> th(kTagHeaderBytes);
@@ -143,7 +146,7 @@ std::string MdxIndex::encode(int tag, const KeyValue& key) const {
 
 int MdxIndex::compare(int tag, std::string_view a, std::string_view b) const {
   const TagLayout& t = tagLayout(tag);
-  int c = compareKeys(t.spec.keyType, a, b);
+  int c = compareKeys(t.spec.keyType, layout_.collation, a, b);
   return t.spec.descending ? -c : c;
 }
 
@@ -240,5 +243,9 @@ void MdxIndex::check(CheckReport& report) {
 namespace rf::tables {
 
 std::unique_ptr<IndexFile> openMdx(File& file) { return std::make_unique<mdx::MdxIndex>(file); }
+
+std::unique_ptr<IndexFile> openMdx(File& file, std::uint8_t tableLanguageDriver) {
+  return std::make_unique<mdx::MdxIndex>(file, tableLanguageDriver);
+}
 
 }  // namespace rf::tables

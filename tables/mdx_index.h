@@ -18,7 +18,8 @@ void bumpChangeGeneration();
 
 class MdxIndex final : public IndexFile {
  public:
-  explicit MdxIndex(File& file);
+  // `tableLanguageDriver` (the table header's) orders character keys when the MDX names none.
+  explicit MdxIndex(File& file, std::uint8_t tableLanguageDriver = 0);
 
   int tagCount() const override { return static_cast<int>(tags_.size()); }
   const TagSpec& tag(int i) const override;
@@ -41,6 +42,7 @@ class MdxIndex final : public IndexFile {
   const TagLayout& writable(int tag, std::string_view key) const;
 
   File& file_;
+  std::uint8_t tableLanguageDriver_;
   FileLayout layout_;
   std::vector<TagLayout> tags_;
 };

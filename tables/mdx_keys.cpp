@@ -129,7 +129,7 @@ int compareDates(std::string_view a, std::string_view b) {
   return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-int compareKeys(char keyType, std::string_view a, std::string_view b) {
+int compareKeys(char keyType, const std::uint8_t* collation, std::string_view a, std::string_view b) {
   if ((keyType == 'N' || keyType == 'F') && a.size() >= static_cast<std::size_t>(kNumericKeyLength) &&
       b.size() >= static_cast<std::size_t>(kNumericKeyLength))
     return compareNumbers(a, b);
@@ -137,6 +137,13 @@ int compareKeys(char keyType, std::string_view a, std::string_view b) {
       b.size() >= static_cast<std::size_t>(kDateKeyLength))
     return compareDates(a, b);
   std::size_t n = std::min(a.size(), b.size());
+  if (collation) {
+    for (std::size_t i = 0; i < n; ++i) {
+      std::uint8_t x = collation[static_cast<unsigned char>(a[i])], y = collation[static_cast<unsigned char>(b[i])];
+      if (x != y) return x < y ? -1 : 1;
+    }
+    return 0;
+  }
   int c = n ? std::memcmp(a.data(), b.data(), n) : 0;
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }

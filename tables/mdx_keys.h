@@ -2,6 +2,7 @@
 // Stored keys of dBASE .MDX tags: 12-byte BCD numbers, 8-byte date doubles, padded text; and
 // their order.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,8 +32,9 @@ std::string encodeDate(double julianDay);
 double decodeDate(std::string_view key);
 int compareDates(std::string_view a, std::string_view b);
 
-// Key order of one tag type: text (and unknown types) byte by byte with a shorter key taken as a
-// prefix, numbers and dates by value.
-int compareKeys(char keyType, std::string_view a, std::string_view b);
+// Key order of one tag type: text (and unknown types) byte by byte, in the weights of
+// `collation` when there is one (see mdx_collation.h), with a shorter key taken as a prefix;
+// numbers and dates by value.
+int compareKeys(char keyType, const std::uint8_t* collation, std::string_view a, std::string_view b);
 
 }  // namespace rf::tables::mdx

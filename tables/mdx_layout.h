@@ -86,6 +86,8 @@ struct FileLayout {
   std::string path;
   std::uint32_t blockBytes = 1024;
   std::uint32_t pagesPerBlock = 2;
+  std::uint8_t languageDriver = 0;           // header byte 31, else the table's
+  const std::uint8_t* collation = nullptr;   // its character order; nullptr: the bytes'
 };
 
 struct TagLayout {

@@ -16,7 +16,7 @@ void Tree::corrupt(const std::string& what, std::uint64_t offset) const {
 }
 
 int Tree::compareKeys(std::string_view a, std::string_view b) const {
-  int c = mdx::compareKeys(tag_.spec.keyType, a, b);
+  int c = mdx::compareKeys(tag_.spec.keyType, file_.collation, a, b);
   return tag_.spec.descending ? -c : c;
 }
 

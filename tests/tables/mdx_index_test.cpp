@@ -467,6 +467,51 @@ TEST(MdxIndex, EncodeAndCompareFollowTheTagType) {
   EXPECT_LT(idx.compare(2, idx.encode(2, date(2450116)), idx.encode(2, date(2450117))), 0);
 }
 
+TEST(MdxIndex, CharacterKeysFollowTheLanguageDriver) {
+  // The order Free Pascal's TDbf gave these names in a table of DBWINWE0 (0x58): cases and
+  // accents interleave, letter by letter.
+  const std::vector<std::string> collated = {"_x",    "1x",   "alpha", "alphb", "aLPHA",  "Alpha",
+                                             "ALPH",  "ALPHA", "\xe4lpha", "beta", "Beta", "zeta"};
+  auto orderIn = [](IndexFile& idx, Env& env, const std::vector<std::string>& names) {
+    env.change([&](Transaction& tx) {
+      for (std::size_t i = names.size(); i-- > 0;) idx.insert(tx, 0, idx.encode(0, text(names[i])), static_cast<std::uint32_t>(i + 1));
+    });
+    std::vector<std::string> out;
+    for (const auto& e : walk(idx, 0)) out.push_back(e.key.substr(0, e.key.find(' ')));
+    return out;
+  };
+  {
+    // Named by the table (the MDX header says nothing).
+    Env env({textTag("NAME", 20)});
+    env.idx = openMdx(*env.mdx, 0x58);
+    EXPECT_EQ(orderIn(*env.idx, env, collated), collated);
+    EXPECT_LT(env.idx->compare(0, "Alpha", "ALPHA"), 0);
+    EXPECT_LT(env.idx->compare(0, "ALPHA", "beta"), 0);
+    EXPECT_EQ(env.idx->compare(0, "alp", "alpha"), 0);  // a prefix still
+    CheckReport r;
+    env.idx->check(r);
+    EXPECT_TRUE(r.ok()) << problems(r);
+  }
+  {
+    // Named by the MDX header (byte 31), which wins over the table's.
+    Env env({textTag("NAME", 20)});
+    std::uint8_t ld = 0x58;
+    env.mdx->writeAt(31, std::span<const std::uint8_t>(&ld, 1));
+    env.idx = openMdx(*env.mdx, 0x57);
+    EXPECT_EQ(orderIn(*env.idx, env, collated), collated);
+  }
+  {
+    // DBWINUS0 (0x57, 'ascii'), DB437US0 (0x1B, jdbfdriver's) and none: the bytes' order.
+    for (std::uint8_t ld : {std::uint8_t{0x57}, std::uint8_t{0x1B}, std::uint8_t{0}}) {
+      Env env({textTag("NAME", 20)});
+      env.idx = openMdx(*env.mdx, ld);
+      auto bytes = collated;
+      std::sort(bytes.begin(), bytes.end());
+      EXPECT_EQ(orderIn(*env.idx, env, collated), bytes) << int(ld);
+    }
+  }
+}
+
 // ---- changes ----
 
 namespace {
@@ -898,7 +943,7 @@ end.
 )";
 
 // A dBASE IV table of NAME C(20) and ID N(10,0) with its production-index flag set.
-void writeTable(const std::string& path, const std::vector<std::pair<std::string, int>>& rows) {
+void writeTable(const std::string& path, const std::vector<std::pair<std::string, int>>& rows, std::uint8_t driver) {
   std::vector<std::uint8_t> b(32 + 2 * 32 + 1, 0);
   b[0] = 0x03;
   b[1] = 124;
@@ -908,6 +953,7 @@ void writeTable(const std::string& path, const std::vector<std::pair<std::string
   mdx::put16(b.data() + 8, static_cast<std::uint16_t>(b.size()));
   mdx::put16(b.data() + 10, 31);
   b[28] = 1;
+  b[29] = driver;
   const char* names[] = {"NAME", "ID"};
   const std::uint8_t widths[] = {20, 10};
   const char types[] = {'C', 'N'};
@@ -930,57 +976,70 @@ void writeTable(const std::string& path, const std::vector<std::pair<std::string
 
 TEST(MdxInterop, FreePascalTDbfWalksTreesWeWrote) {
   if (rf::test::runCommand("command -v fpc >/dev/null 2>&1") != 0) GTEST_SKIP() << "Free Pascal (fpc) is not installed";
-  TempDir dir;
-  std::string source = dir.file("readtag.pas");
+  TempDir tools;
+  std::string source = tools.file("readtag.pas");
   rf::test::writeFileBytes(source, std::vector<std::uint8_t>(kTdbfReader, kTdbfReader + std::strlen(kTdbfReader)));
   std::string out;
-  if (rf::test::runCommand("cd " + rf::test::shellQuote(dir.path()) + " && fpc -O1 readtag.pas 2>&1", &out) != 0)
+  if (rf::test::runCommand("cd " + rf::test::shellQuote(tools.path()) + " && fpc -O1 readtag.pas 2>&1", &out) != 0)
     GTEST_SKIP() << "TDbf (fp-units-db) did not build: " << out;
 
-  std::vector<std::pair<std::string, int>> rows;
-  std::mt19937 rng(11);
-  for (int r = 0; r < 3000; ++r)
-    rows.emplace_back("N" + std::to_string(1000 + rng() % 2000), static_cast<int>(rng() % 20000) - 10000);
-  // TDbf looks for the index beside the table with a lower-case extension on this file system.
-  std::string table = dir.file("t.dbf");
-  writeTable(table, rows);
-  auto lock = fsys().open(table, OpenMode::ReadWrite);
-  Journal journal(fsys(), table, *lock, 0x7FFFFFFE);
-  auto file = fsys().open(dir.file("t.mdx"), OpenMode::Create);
-  TagSpec id = numberTag("ID");
-  id.expression = "ID";
-  createMdx(*file, "T", {textTag("NAME", 20), id, textTag("NAMED", 20, true)});
-  auto idx = openMdx(*file);
-  std::vector<Reference> refs;
-  for (int t = 0; t < 3; ++t) refs.emplace_back(*idx, t);
-  auto keyOf = [&](int t, std::size_t r) {
-    return t == 1 ? idx->encode(t, number(rows[r].second)) : idx->encode(t, text(rows[r].first));
-  };
-  auto tx = journal.begin();
-  for (std::size_t r = 0; r < rows.size(); ++r)
-    for (int t = 0; t < 3; ++t) {
-      idx->insert(tx, t, keyOf(t, r), static_cast<std::uint32_t>(r + 1));
-      refs[static_cast<std::size_t>(t)].entries.insert(TagEntry{keyOf(t, r), static_cast<std::uint32_t>(r + 1)});
+  // Byte order, and DBWINWE0 (0x58), whose order interleaves cases and accents ("alpha" <
+  // "aLPHA" < "Alpha" < "ALPHA" < "\xe4lpha" < "beta"): TDbf orders by the driver too.
+  for (std::uint8_t driver : {std::uint8_t{0}, std::uint8_t{0x58}}) {
+    SCOPED_TRACE("language driver " + std::to_string(driver));
+    TempDir dir;
+    std::vector<std::pair<std::string, int>> rows;
+    std::mt19937 rng(11);
+    const std::string letters = driver ? std::string("aAbBlL\xe4\xc4_1 ") : std::string("0123456789");
+    for (int r = 0; r < 3000; ++r) {
+      std::string name = "N";
+      for (int i = 0; i < 4; ++i) name += letters[rng() % letters.size()];
+      rows.emplace_back(name, static_cast<int>(rng() % 20000) - 10000);
     }
-  // Take a run of records out again: whole leaves empty, bounds move.
-  for (std::size_t r = 0; r < rows.size(); r += (r % 500 < 300 ? 1 : 7))
+    // TDbf looks for the index beside the table with a lower-case extension on this file system.
+    std::string table = dir.file("t.dbf");
+    writeTable(table, rows, driver);
+    auto lock = fsys().open(table, OpenMode::ReadWrite);
+    Journal journal(fsys(), table, *lock, 0x7FFFFFFE);
+    auto file = fsys().open(dir.file("t.mdx"), OpenMode::Create);
+    TagSpec id = numberTag("ID");
+    id.expression = "ID";
+    createMdx(*file, "T", {textTag("NAME", 20), id, textTag("NAMED", 20, true)});
+    auto idx = openMdx(*file, driver);
+    std::vector<Reference> refs;
+    for (int t = 0; t < 3; ++t) refs.emplace_back(*idx, t);
+    auto keyOf = [&](int t, std::size_t r) {
+      return t == 1 ? idx->encode(t, number(rows[r].second)) : idx->encode(t, text(rows[r].first));
+    };
+    auto tx = journal.begin();
+    for (std::size_t r = 0; r < rows.size(); ++r)
+      for (int t = 0; t < 3; ++t) {
+        idx->insert(tx, t, keyOf(t, r), static_cast<std::uint32_t>(r + 1));
+        refs[static_cast<std::size_t>(t)].entries.insert(TagEntry{keyOf(t, r), static_cast<std::uint32_t>(r + 1)});
+      }
+    // Take a run of records out again: whole leaves empty, bounds move.
+    for (std::size_t r = 0; r < rows.size(); r += (r % 500 < 300 ? 1 : 7))
+      for (int t = 0; t < 3; ++t) {
+        idx->remove(tx, t, keyOf(t, r), static_cast<std::uint32_t>(r + 1));
+        refs[static_cast<std::size_t>(t)].entries.erase(TagEntry{keyOf(t, r), static_cast<std::uint32_t>(r + 1)});
+      }
+    tx.commit();
+    CheckReport rep;
+    idx->check(rep);
+    EXPECT_TRUE(rep.ok()) << problems(rep);
     for (int t = 0; t < 3; ++t) {
-      idx->remove(tx, t, keyOf(t, r), static_cast<std::uint32_t>(r + 1));
-      refs[static_cast<std::size_t>(t)].entries.erase(TagEntry{keyOf(t, r), static_cast<std::uint32_t>(r + 1)});
+      SCOPED_TRACE(idx->tag(t).name);
+      std::string listing;
+      ASSERT_EQ(rf::test::runCommand(rf::test::shellQuote(tools.file("readtag")) + " " + rf::test::shellQuote(table) +
+                                         " " + idx->tag(t).name + " 2>&1",
+                                     &listing),
+                0)
+          << listing;
+      std::vector<std::uint32_t> theirs;
+      std::istringstream in(listing);
+      for (std::uint32_t r; in >> r;) theirs.push_back(r);
+      EXPECT_EQ(theirs, recnos(refs[static_cast<std::size_t>(t)].all()));
     }
-  tx.commit();
-  for (int t = 0; t < 3; ++t) {
-    SCOPED_TRACE(idx->tag(t).name);
-    std::string listing;
-    ASSERT_EQ(rf::test::runCommand(rf::test::shellQuote(dir.file("readtag")) + " " + rf::test::shellQuote(table) + " " +
-                                       idx->tag(t).name + " 2>&1",
-                                   &listing),
-              0)
-        << listing;
-    std::vector<std::uint32_t> theirs;
-    std::istringstream in(listing);
-    for (std::uint32_t r; in >> r;) theirs.push_back(r);
-    EXPECT_EQ(theirs, recnos(refs[static_cast<std::size_t>(t)].all()));
   }
 }
 
