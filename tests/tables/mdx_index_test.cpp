@@ -682,6 +682,39 @@ TEST(MdxChanges, TagHeaderFollowsTheTree) {
   EXPECT_EQ(mdx::get32(b2.data() + h2 + 248), mdx::get32(b2.data() + h2));
 }
 
+TEST(MdxChanges, BlocksOfAnotherSizeAreReadFromTheHeader) {
+  // dBASE lets the block size be set per file; rebuild a new file with 2048-byte blocks: the
+  // tag header at page 4, its root at page 8.
+  Env env({textTag("NAME", 100)});
+  auto b = rf::test::readFileBytes(env.mdxPath);
+  std::vector<std::uint8_t> big(12 * 512, 0);
+  std::copy(b.begin(), b.begin() + 2048, big.begin());
+  mdx::put16(big.data() + 20, 4);
+  mdx::put16(big.data() + 22, 2048);
+  mdx::put32(big.data() + 32, 12);
+  std::copy(b.begin() + 2048, b.begin() + 3072, big.begin() + 2048);
+  mdx::put32(big.data() + 2048, 8);                           // root
+  mdx::put16(big.data() + 2048 + 14, (2048 - 12) / 104);      // keys a node
+  rf::test::writeFileBytes(env.mdxPath, big);
+  env.reopen();
+  Reference ref(*env.idx, 0);
+  RandomRun run(3);
+  env.change([&](Transaction& tx) {
+    for (std::uint32_t r = 1; r <= 1500; ++r) {
+      TagEntry e{env.idx->encode(0, text(run.word() + std::to_string(r % 97))), r};
+      env.idx->insert(tx, 0, e.key, e.recno);
+      ref.entries.insert(e);
+    }
+  });
+  expectSame(*env.idx, 0, ref);
+  CheckReport rep;
+  env.idx->check(rep);
+  EXPECT_TRUE(rep.ok()) << problems(rep);
+  auto after = rf::test::readFileBytes(env.mdxPath);
+  EXPECT_EQ(after.size() % 2048, 0u);
+  EXPECT_EQ(mdx::get32(after.data() + 32) * 512u, after.size());
+}
+
 TEST(MdxChanges, ManyEqualKeysStayInRecordOrder) {
   // A blank optional field indexed over a large table: every insert lands among thousands of
   // equal keys, the case branch keys alone can't place.
