@@ -537,7 +537,10 @@ CheckReport XbaseTable::check() {
       return tag.file->compare(tag.number, a.key, c.key) < 0;
     });
     if (!ordered) {
-      report.problems.push_back(where + " is out of order");
+      // dBASE and TDbf sort text keys by the language driver's collation; such a tag reads as
+      // stored, but this engine's byte order would misplace keys it adds.
+      report.problems.push_back(where + " is not in byte order (sorted by a language-driver collation, or damaged): "
+                                "it is read as stored, but changes to the table would misplace its keys");
       continue;
     }
     std::stable_sort(have.begin(), have.end(), byKeyThenRec);
