@@ -50,11 +50,15 @@ void MdxIndex::load() {
     throwCorrupt(path, "block size " + std::to_string(bytes) + " does not fit its " + std::to_string(units) +
                            " pages of 512 bytes",
                  20);
-  if (h[26] != kTagSlotBytes)
-    throwError(ErrorKind::Unsupported, path,
-               "MDX tag table with " + std::to_string(h[26]) + "-byte entries (dBASE 7 layout) is not supported");
+  // dBASE IV and 5 keep 32-byte tag entries with 11-character names; dBASE 7 48-byte ones with
+  // names of up to 32 characters (the key type is read from each tag's own header either way).
+  std::size_t slotBytes = h[26];
+  if (slotBytes != kTagSlotBytes && slotBytes != kTagSlotBytes7)
+    throwError(ErrorKind::Unsupported, path, "MDX tag table with " + std::to_string(slotBytes) + "-byte entries is not supported");
+  std::size_t nameBytes = slotBytes == kTagSlotBytes ? 11 : 33;
   int used = get16(h.data() + 28);
-  if (used > kMaxTags) throwCorrupt(path, std::to_string(used) + " tags in use, more than the tag table holds", 28);
+  if (kTagTableOffset + static_cast<std::size_t>(used) * slotBytes > h.size())
+    throwCorrupt(path, std::to_string(used) + " tags in use, more than the tag table holds", 28);
 
   FileLayout layout;
   layout.path = path;
@@ -66,11 +70,11 @@ void MdxIndex::load() {
   std::vector<TagLayout> tags;
   std::vector<std::uint8_t> th(kTagHeaderBytes);
   for (int i = 0; i < used; ++i) {
-    const std::uint8_t* slot = h.data() + kTagTableOffset + static_cast<std::size_t>(i) * kTagSlotBytes;
-    std::uint64_t slotOff = kTagTableOffset + static_cast<std::uint64_t>(i) * kTagSlotBytes;
+    const std::uint8_t* slot = h.data() + kTagTableOffset + static_cast<std::size_t>(i) * slotBytes;
+    std::uint64_t slotOff = kTagTableOffset + static_cast<std::uint64_t>(i) * slotBytes;
     TagLayout t;
     t.headerPage = get32(slot);
-    t.spec.name = textAt(slot + 4, 11);
+    t.spec.name = textAt(slot + 4, nameBytes);
     std::uint64_t off = static_cast<std::uint64_t>(t.headerPage) * kPageBytes;
     if (t.headerPage < kHeaderPages || off + kTagHeaderBytes > size)
       throwCorrupt(path, "tag " + t.spec.name + ": header page " + std::to_string(t.headerPage) + " lies outside the file",

@@ -24,6 +24,7 @@ constexpr std::uint32_t kPageBytes = 512;
 constexpr std::uint32_t kHeaderPages = 4;
 constexpr std::uint32_t kTagTableOffset = 544;
 constexpr std::uint32_t kTagSlotBytes = 32;
+constexpr std::uint32_t kTagSlotBytes7 = 48;  // dBASE 7
 constexpr int kMaxTags = 47;  // slots between offset 544 and the end of the header pages
 constexpr int kMaxTextKey = 100;
 constexpr int kMaxExpression = 219;

@@ -405,6 +405,28 @@ TEST(MdxCreate, NewFileHasTheTagsAndReadsEmpty) {
   }
 }
 
+TEST(MdxCreate, Dbase7TagTableWithLongNamesReads) {
+  // dBASE 7's tag table: 48-byte entries, names of up to 32 characters at 4.
+  Env env({textTag("A", 10), numberTag("B")});
+  env.change([&](Transaction& tx) { env.idx->insert(tx, 1, env.idx->encode(1, number(3)), 7); });
+  auto b = rf::test::readFileBytes(env.mdxPath);
+  std::vector<std::uint8_t> table(b.begin() + 544, b.begin() + 544 + 64);
+  std::fill(b.begin() + 544, b.begin() + 2048, 0);
+  b[26] = 48;
+  const char* names[] = {"A_LONGER_TAG_NAME_OF_DBASE7", "SECOND"};
+  for (int i = 0; i < 2; ++i) {
+    std::memcpy(b.data() + 544 + 48 * i, table.data() + 32 * i, 4);
+    std::memcpy(b.data() + 544 + 48 * i + 4, names[i], std::strlen(names[i]));
+  }
+  rf::test::writeFileBytes(env.mdxPath, b);
+  env.reopen();
+  ASSERT_EQ(env.idx->tagCount(), 2);
+  EXPECT_EQ(env.idx->tag(0).name, "A_LONGER_TAG_NAME_OF_DBASE7");
+  EXPECT_EQ(env.idx->tag(1).name, "SECOND");
+  EXPECT_EQ(env.idx->tag(1).keyType, 'N');
+  EXPECT_EQ(recnos(walk(*env.idx, 1)), (std::vector<std::uint32_t>{7}));
+}
+
 TEST(MdxCreate, RefusesBadTagDefinitions) {
   struct Case {
     const char* why;
