@@ -226,19 +226,18 @@ std::vector<std::uint8_t> DbtMemo::encode(std::span<const std::uint8_t> data) co
     // The end mark is the only length a dBASE III memo has: the byte cannot be stored.
     if (std::find(data.begin(), data.end(), kEndMark) != data.end())
       throwError(ErrorKind::InvalidInput, file_.path(), "a dBASE III memo cannot hold the byte 0x1A");
-    out.reserve(data.size() + 2);
-    out.assign(data.begin(), data.end());
-    out.push_back(kEndMark);
-    out.push_back(kEndMark);
+    // Sized once and filled in place (GCC 12 misreads reserve-then-assign as an overflow).
+    out.resize(data.size() + 2, kEndMark);
+    std::copy(data.begin(), data.end(), out.begin());
     return out;
   }
   if (data.size() > std::numeric_limits<std::uint32_t>::max() - 8u)
     throwError(ErrorKind::InvalidInput, file_.path(), "memo is too large for the memo file");
-  out.reserve(data.size() + 8);
-  out.assign(kDbase4Mark.begin(), kDbase4Mark.end());
+  out.resize(data.size() + 8);
+  std::copy(kDbase4Mark.begin(), kDbase4Mark.end(), out.begin());
   auto length = le32Bytes(static_cast<std::uint32_t>(data.size() + 8));
-  out.insert(out.end(), length.begin(), length.end());
-  out.insert(out.end(), data.begin(), data.end());
+  std::copy(length.begin(), length.end(), out.begin() + 4);
+  std::copy(data.begin(), data.end(), out.begin() + 8);
   return out;
 }
 
