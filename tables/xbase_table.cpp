@@ -107,7 +107,7 @@ void XbaseTable::openCompanions(const OpenOptions& options) {
     auto indexPath = findCompanion(fs_, path_, fox ? ".CDX" : ".MDX");
     if (indexPath) {
       indexFiles_.push_back(fs_.open(*indexPath, mode));
-      indexes_.push_back(fox ? openCdx(*indexFiles_.back()) : openMdx(*indexFiles_.back()));
+      indexes_.push_back(fox ? openCdx(*indexFiles_.back()) : openMdx(*indexFiles_.back(), header_.languageDriver));
     } else {
       openProblems_.push_back(path_ + ": the header says a production index exists, but " +
                               baseName(withoutExtension(path_)) + (fox ? ".CDX" : ".MDX") + " is missing");
@@ -119,7 +119,7 @@ void XbaseTable::openCompanions(const OpenOptions& options) {
     if (!known) {
       indexFiles_.push_back(fs_.open(options.indexFile, mode));
       bool mdx = equalsNoCase(extensionOf(options.indexFile), ".mdx");
-      indexes_.push_back(mdx ? openMdx(*indexFiles_.back()) : openCdx(*indexFiles_.back()));
+      indexes_.push_back(mdx ? openMdx(*indexFiles_.back(), header_.languageDriver) : openCdx(*indexFiles_.back()));
     }
   }
   for (auto& idx : indexes_) addTags(*idx);
@@ -138,11 +138,13 @@ void XbaseTable::addTags(IndexFile& file) {
     t.info.unique = spec.unique;
     t.info.descending = spec.descending;
     try {
-      t.key = std::make_unique<KeyExpression>(KeyExpression::parse(spec.expression, schema_));
+      // dBASE 7 stores its binary integers differently from FoxPro: the expression must know.
+      bool level7 = header_.level7 && format_ != Format::FoxPro;
+      t.key = std::make_unique<KeyExpression>(KeyExpression::parse(spec.expression, schema_, level7));
       if (t.key->type() == 'L')
         throwError(ErrorKind::Unsupported, file.path(), "keys of logical expressions (\"" + spec.expression + "\") are not supported");
       if (!spec.forExpression.empty())
-        t.filter = std::make_unique<KeyExpression>(KeyExpression::parse(spec.forExpression, schema_));
+        t.filter = std::make_unique<KeyExpression>(KeyExpression::parse(spec.forExpression, schema_, level7));
       t.info.fields = t.key->termFields();
     } catch (const TableError& e) {
       t.key.reset();
