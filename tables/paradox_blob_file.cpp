@@ -41,10 +41,12 @@ std::vector<std::uint8_t> BlobFile::emptyHeader() {
 void BlobFile::load(const BlockIo& io) {
   std::uint64_t size = io.size(file_);
   if (size < kUnit) throwCorrupt(path(), "the blob file is shorter than its header", 0);
+  loadedSize_ = size;
   std::vector<std::uint8_t> h(kUnit);
   io.readExact(file_, 0, h, "the blob file header");
   if (h[0] != 0 || le16(&h[1]) != 1) throwCorrupt(path(), "not a Paradox blob file", 0);
   modCount_ = le16(&h[3]);
+  cachedAt_ = 0;
   free_.clear();
   listed_.clear();
   listTrusted_ = true;
@@ -120,7 +122,9 @@ void BlobFile::readUnitHeader(const BlockIo& io, std::uint32_t offset, std::uint
 Bytes BlobFile::read(const BlockIo& io, const BlobRef& ref) {
   std::uint32_t base = ref.offset & 0xFFFFFF00u;
   std::uint32_t slot = ref.offset & 0xFF;
-  std::uint64_t size = io.size(file_);
+  // Outside a transaction the size read with the header serves (the owner reloads it whenever
+  // the file may have changed); a blob read past it is refused like one past the end.
+  std::uint64_t size = io.writing() ? io.size(file_) : loadedSize_;
   if (base < kUnit || base % kUnit || base >= size)
     throwCorrupt(path(), "a record points at " + hex(ref.offset) + ", outside the blob file", ref.offset);
   if (slot == 0xFF) {
@@ -138,8 +142,21 @@ Bytes BlobFile::read(const BlockIo& io, const BlobRef& ref) {
     return data;
   }
   if (slot >= 64) throwCorrupt(path(), "a record points at slot " + std::to_string(slot) + " of a block", ref.offset);
-  std::vector<std::uint8_t> block(kUnit);
-  io.readExact(file_, base, block, "a sub-allocated blob block");
+  std::vector<std::uint8_t> own;
+  std::vector<std::uint8_t>* blockp = &own;
+  if (io.writing()) {
+    own.resize(kUnit);
+    io.readExact(file_, base, own, "a sub-allocated blob block");
+  } else {
+    if (cachedAt_ != base) {
+      cached_.resize(kUnit);
+      cachedAt_ = 0;
+      io.readExact(file_, base, cached_, "a sub-allocated blob block");
+      cachedAt_ = base;
+    }
+    blockp = &cached_;
+  }
+  const std::vector<std::uint8_t>& block = *blockp;
   if (block[0] != 3) throwCorrupt(path(), "a record points at a block that is not sub-allocated", base);
   Slot s = slotAt(block.data(), static_cast<int>(slot));
   if (!s.offset) throwCorrupt(path(), "a record points at a deleted blob (slot " + std::to_string(slot) + ")", base);
@@ -343,8 +360,17 @@ void BlobFile::flush(const BlockIo& io) {
   putLe16(mc, modCount_);
   io.write(file_, 3, mc);
   if (listTrusted_) {
+    // When there are more free places than the list holds, the roomiest are listed: a block with
+    // a few chunks left is of no use to the next blob (and stays valid, just unlisted, until one
+    // of its blobs is given back).
+    if (free_.size() > kMaxFreeEntries) {
+      auto bytes = [](const FreeEntry& e) { return e.kind == 3 ? e.count * std::uint64_t{kUnit} : e.count * 16ull; };
+      std::nth_element(free_.begin(), free_.begin() + static_cast<std::ptrdiff_t>(kMaxFreeEntries), free_.end(),
+                       [&](const FreeEntry& a, const FreeEntry& b) { return bytes(a) > bytes(b); });
+      free_.resize(kMaxFreeEntries);
+    }
     std::sort(free_.begin(), free_.end(), [](const FreeEntry& a, const FreeEntry& b) { return a.offset < b.offset; });
-    std::size_t keep = std::min(free_.size(), kMaxFreeEntries);
+    std::size_t keep = free_.size();
     std::size_t slots = std::max(keep, listRead_) + 1;
     std::vector<std::uint8_t> list(std::min(slots * 8, kListEnd - kListAt), 0);
     for (std::size_t i = 0; i < keep && (i + 1) * 8 <= list.size(); ++i) {

@@ -39,6 +39,11 @@ class BlobFile {
   // The header of a new, empty blob file.
   static std::vector<std::uint8_t> emptyHeader();
 
+  // Drops what reads outside a transaction keep (after a change or a refresh).
+  void clearReadCache() {
+    cachedAt_ = 0;
+    loadedSize_ = file_.size();
+  }
   // Reads the header (signature, modification count, free list).
   void load(const BlockIo& io);
   std::uint16_t modCount() const { return modCount_; }
@@ -98,6 +103,11 @@ class BlobFile {
   std::uint16_t modCount_ = 1;
   std::vector<FreeEntry> free_;
   std::vector<FreeEntry> listed_;  // the list as read, for the check
+  // The sub-allocated block last read outside a transaction (neighbouring records' memos share
+  // blocks); dropped whenever the file may have changed.
+  std::vector<std::uint8_t> cached_;
+  std::uint32_t cachedAt_ = 0;
+  std::uint64_t loadedSize_ = 0;  // the file's size when the header was read
   bool listTrusted_ = true;  // false: a list this engine cannot read; left alone
   std::size_t listRead_ = 0;  // entries the header held when read (all are rewritten)
   bool dirty_ = false;

@@ -16,10 +16,10 @@ bool ParadoxCursor::keyedOrder() const { return index_ != nullptr || table_.keye
 std::uint16_t ParadoxCursor::entrySize() { return store().recordSize(); }
 
 const std::uint8_t* ParadoxCursor::entryAt(Pos p) {
-  auto b = store().data().get(BlockIo(), p.block);
-  if (p.index >= store().data().countOf(*b))
+  if (!block_ || block_->number != p.block) block_ = store().data().get(BlockIo(), p.block);
+  if (p.index >= store().data().countOf(*block_))
     throwCorrupt(store().data().path(), "a record position lies past its block", store().data().blockOffset(p.block));
-  return b->record(p.index, entrySize());
+  return block_->record(p.index, entrySize());
 }
 
 bool ParadoxCursor::inRange(const std::uint8_t* entry) const {
@@ -28,13 +28,16 @@ bool ParadoxCursor::inRange(const std::uint8_t* entry) const {
 
 void ParadoxCursor::land(Pos p, std::uint64_t ordinal) {
   const std::uint8_t* e = entryAt(p);
-  entry_.assign(e, e + entrySize());
-  std::vector<std::uint8_t> image = index_ ? table_.recordOfEntry(*index_, entry_.data()) : entry_;
+  if (index_) {
+    entry_.assign(e, e + entrySize());
+    record_.image() = table_.recordOfEntry(*index_, entry_.data());
+  } else {
+    record_.image().assign(e, e + entrySize());  // reuses the buffer of the last record
+  }
   pos_ = p;
   ordinal_ = ordinal;
-  Bookmark bm = table_.bookmarkOf(image.data(), ordinal);
-  record_ = Record(std::move(image));
-  record_.setBookmark(std::move(bm));
+  record_.pending().clear();
+  record_.setBookmark(table_.bookmarkOf(record_.image().data(), ordinal));
   on_ = true;
   fresh_ = false;
   between_ = false;
@@ -76,7 +79,7 @@ std::optional<ParadoxCursor::Pos> ParadoxCursor::lastPos() {
 
 std::optional<ParadoxCursor::Pos> ParadoxCursor::nextPos(Pos p) {
   BlockChain& d = store().data();
-  auto b = d.get(BlockIo(), p.block);
+  auto b = block_ && block_->number == p.block ? block_ : d.get(BlockIo(), p.block);
   if (p.index + 1 < d.countOf(*b)) return Pos{p.block, p.index + 1};
   std::uint16_t bn = b->next(), from = p.block;
   for (int steps = 0; bn; ++steps) {
@@ -96,7 +99,7 @@ std::optional<ParadoxCursor::Pos> ParadoxCursor::nextPos(Pos p) {
 std::optional<ParadoxCursor::Pos> ParadoxCursor::priorPos(Pos p) {
   BlockChain& d = store().data();
   if (p.index > 0) return Pos{p.block, p.index - 1};
-  auto b = d.get(BlockIo(), p.block);
+  auto b = block_ && block_->number == p.block ? block_ : d.get(BlockIo(), p.block);
   std::uint16_t bn = b->prev(), from = p.block;
   for (int steps = 0; bn; ++steps) {
     if (steps > d.counts.total || bn == p.block)
@@ -131,6 +134,7 @@ std::optional<ParadoxCursor::Pos> ParadoxCursor::rangeLast() {
 void ParadoxCursor::sync() {
   if (gen_ == table_.generation()) return;
   gen_ = table_.generation();
+  block_.reset();
   if (!on_ || between_) {
     // Nothing to find again: a pending neighbour is stale too, so start over from the ends.
     if (between_) {
@@ -142,8 +146,9 @@ void ParadoxCursor::sync() {
   }
   BlockIo io;
   if (keyedOrder()) {
-    auto p = store().lowerBound(io, entry_.data(), order().partCount());
-    if (p && order().compare(entryAt(*p), entry_.data()) == 0) {
+    std::vector<std::uint8_t> was(current(), current() + entrySize());
+    auto p = store().lowerBound(io, was.data(), order().partCount());
+    if (p && order().compare(entryAt(*p), was.data()) == 0) {
       land(*p, 0);
       return;
     }
@@ -316,7 +321,7 @@ bool ParadoxCursor::seek(const std::vector<Value>& key) {
     return false;
   }
   land(*p, 0);
-  return order().compare(entry_.data(), k.data(), key.size()) == 0;
+  return order().compare(current(), k.data(), key.size()) == 0;
 }
 
 void ParadoxCursor::setRange(const std::vector<Value>& key) {

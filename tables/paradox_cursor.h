@@ -46,6 +46,8 @@ class ParadoxCursor final : public Cursor {
   bool keyedOrder() const;
   std::uint16_t entrySize();
   const std::uint8_t* entryAt(Pos p);
+  // The store entry the cursor stands on: the index entry, or the record itself.
+  const std::uint8_t* current() const { return index_ ? entry_.data() : record_.image().data(); }
   void sync();
   void land(Pos p, std::uint64_t ordinal);
   bool finishMove(std::optional<Pos> p, std::uint64_t ordinal, bool forward);
@@ -68,8 +70,9 @@ class ParadoxCursor final : public Cursor {
   bool bof_ = true;
   Pos pos_;
   std::uint64_t ordinal_ = 0;
-  std::vector<std::uint8_t> entry_;
+  std::vector<std::uint8_t> entry_;  // secondary order only
   Record record_;
+  std::shared_ptr<Block> block_;  // the block last read, while the generation holds
   std::vector<std::uint8_t> range_;
   std::size_t rangeParts_ = 0;
   bool between_ = false;

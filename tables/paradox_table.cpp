@@ -282,6 +282,7 @@ void ParadoxTable::reloadState(const BlockIo& io) {
 
 void ParadoxTable::clearReadCaches() {
   dbChain_->clearReadCache();
+  if (mb_) mb_->clearReadCache();
   if (pxChain_) pxChain_->clearReadCache();
   for (auto& s : secondaries_) s->clearReadCache();
 }
@@ -391,8 +392,11 @@ Value ParadoxTable::get(const Record& r, int field) {
   if (const Value* p = r.pendingFor(field)) return *p;
   Bytes data = readBlob(BlockIo(), field, r.image().data());
   if (data.empty()) return Value::blank();
-  if (l.code == kMemo || l.code == kFormattedMemo)
-    return Value::text(codePage_->toUtf8(std::string_view(reinterpret_cast<const char*>(data.data()), data.size())));
+  if (l.code == kMemo || l.code == kFormattedMemo) {
+    std::string_view raw(reinterpret_cast<const char*>(data.data()), data.size());
+    bool ascii = std::all_of(data.begin(), data.end(), [](std::uint8_t b) { return b < 0x80; });
+    return Value::text(ascii ? std::string(raw) : codePage_->toUtf8(raw));
+  }
   return Value::bytes(std::move(data));
 }
 

@@ -607,3 +607,26 @@ TEST(ParadoxWrite, BadDefinitionsAreRefused) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   }
 }
+
+// Regression: once the free space list was full of nearly full sub-allocated blocks, every new
+// small blob took a block of its own. Thousands of memos must share blocks.
+TEST(ParadoxWrite, ManySmallBlobsShareBlocks) {
+  TempDir dir;
+  TableDef def;
+  def.format = Format::Paradox;
+  def.primaryKeyFields = 1;
+  def.fields = {field("Id", FieldType::Integer, 'I'), field("Notes", FieldType::Memo, 'M', 1)};
+  auto t = createParadoxTable(FileSystem::real(), dir.file("NOTES.DB"), def);
+  std::size_t bytes = 0;
+  for (int i = 0; i < 1500; ++i) {
+    Record r = t->blankRecord();
+    t->set(r, "Id", Value::number(i));
+    std::string text(static_cast<std::size_t>(150 + i * 37 % 600), 'n');
+    bytes += text.size();
+    t->set(r, "Notes", Value::text(text));
+    t->insert(r);
+  }
+  auto size = std::filesystem::file_size(dir.file("NOTES.MB"));
+  EXPECT_LT(size, bytes * 3 / 2 + 64 * 1024) << "blob file of " << size << " bytes for " << bytes << " bytes of memos";
+  expectClean(*t);
+}
