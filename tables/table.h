@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tables/schema.h"
@@ -31,7 +32,7 @@ class Record {
   std::vector<std::uint8_t>& image() { return image_; }
   const std::vector<std::uint8_t>& image() const { return image_; }
   const Bookmark& bookmark() const { return bookmark_; }
-  void setBookmark(Bookmark b) { bookmark_ = std::move(b); }
+  void setBookmark(std::string_view b) { bookmark_.assign(b); }
 
   // Blob values assigned since the record was read, by field index.
   struct Pending {

@@ -1,6 +1,7 @@
 #include "tables/xbase_cursor.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "tables/error.h"
 #include "tables/xbase_table.h"
@@ -23,9 +24,11 @@ bool XbaseRecordCursor::load(std::uint32_t recno, bool forward) {
   }
   const std::uint8_t* rec = buf_.data() + static_cast<std::size_t>(recno - bufStart_) * len;
   if (rec[0] == '*') return false;
-  record_.image().assign(rec, rec + len);
-  record_.pending().clear();
-  record_.setBookmark(XbaseTable::bookmarkOf(recno));
+  auto& image = record_.image();
+  if (image.size() == len) std::memcpy(image.data(), rec, len);
+  else image.assign(rec, rec + len);
+  if (!record_.pending().empty()) record_.pending().clear();
+  record_.setBookmark(std::string_view(reinterpret_cast<const char*>(&recno), sizeof recno));
   recno_ = recno;
   return true;
 }
@@ -33,7 +36,14 @@ bool XbaseRecordCursor::load(std::uint32_t recno, bool forward) {
 bool XbaseRecordCursor::scan(std::uint32_t from, bool forward) {
   std::uint32_t n = t_.recordCount();
   if (forward) {
-    for (std::uint32_t r = from; r >= 1 && r <= n; ++r)
+    // Deleted records inside the current window are skipped without leaving it.
+    std::size_t len = t_.recordLength();
+    std::uint32_t r = from;
+    if (bufGeneration_ == t_.generation())
+      while (r >= bufStart_ && r < bufStart_ + bufCount_ && r <= n &&
+             buf_[static_cast<std::size_t>(r - bufStart_) * len] == '*')
+        ++r;
+    for (; r >= 1 && r <= n; ++r)
       if (load(r, true)) return true;
   } else {
     for (std::uint32_t r = std::min(from, n); r >= 1; --r)
@@ -60,6 +70,13 @@ bool XbaseRecordCursor::last() {
 
 bool XbaseRecordCursor::next() {
   if (!valid()) return first();
+  // The common step of a scan: the next record is live and already in the window.
+  std::uint32_t at1 = recno_ + 1;
+  if (bufGeneration_ == t_.generation() && at1 >= bufStart_ && at1 < bufStart_ + bufCount_ && at1 <= t_.recordCount() &&
+      load(at1, true)) {
+    bof_ = false;
+    return true;
+  }
   std::uint32_t at = recno_;
   bof_ = false;
   if (scan(at + 1, true)) return true;

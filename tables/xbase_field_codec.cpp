@@ -32,6 +32,10 @@ bool parseNumber(std::string_view s, double& out) {
   s = trimmed(s);
   if (s.empty()) return false;
   if (s.front() == '+') s.remove_prefix(1);
+  if (s.find(',') == std::string_view::npos) {
+    auto res = std::from_chars(s.data(), s.data() + s.size(), out);
+    return res.ec == std::errc() && res.ptr == s.data() + s.size();
+  }
   // Some writers use a decimal comma.
   std::string t(s);
   for (char& c : t)
