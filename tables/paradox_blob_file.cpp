@@ -63,11 +63,19 @@ void BlobFile::load(const BlockIo& io) {
     listed_.push_back(e);
   }
   // Every entry must name what it says is there; a list that does not is left as it is and new
-  // space is taken at the end of the file (the check reports it).
-  for (const auto& e : listed_) {
-    std::uint8_t uh[3];
-    if (io.read(file_, e.offset, uh) != 3 || uh[0] != (e.kind == 3 ? 4 : 3) || (e.kind == 3 && le16(uh + 1) < e.count))
-      listTrusted_ = false;
+  // space is taken at the end of the file (the check reports it). A list already found right (or
+  // written by this object) is not looked at again.
+  std::vector<std::uint8_t> raw(h.begin() + kListAt, h.begin() + static_cast<std::ptrdiff_t>(kListAt + 8 * listRead_));
+  if (!listTrusted_ || raw != verifiedList_ || size != verifiedSize_) {
+    for (const auto& e : listed_) {
+      std::uint8_t uh[3];
+      if (io.read(file_, e.offset, uh) != 3 || uh[0] != (e.kind == 3 ? 4 : 3) || (e.kind == 3 && le16(uh + 1) < e.count))
+        listTrusted_ = false;
+    }
+    if (listTrusted_) {
+      verifiedList_ = std::move(raw);
+      verifiedSize_ = size;
+    }
   }
   if (listTrusted_) free_ = listed_;
   dirty_ = false;
@@ -379,6 +387,8 @@ void BlobFile::flush(const BlockIo& io) {
     }
     io.write(file_, kListAt, list);
     listRead_ = keep;
+    verifiedList_.assign(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(8 * keep));
+    verifiedSize_ = io.size(file_);
   }
   dirty_ = false;
 }

@@ -108,6 +108,8 @@ class BlobFile {
   std::vector<std::uint8_t> cached_;
   std::uint32_t cachedAt_ = 0;
   std::uint64_t loadedSize_ = 0;  // the file's size when the header was read
+  std::vector<std::uint8_t> verifiedList_;  // the list bytes last found right, and the file size then
+  std::uint64_t verifiedSize_ = 0;
   bool listTrusted_ = true;  // false: a list this engine cannot read; left alone
   std::size_t listRead_ = 0;  // entries the header held when read (all are rewritten)
   bool dirty_ = false;

@@ -84,19 +84,18 @@ void BlockChain::loadCounts(const BlockIo& io) {
 }
 
 void BlockChain::storeCounts(const BlockIo& io) const {
-  std::uint8_t b[12];
-  putLe32(b, counts.records);
-  putLe16(b + 4, counts.used);
-  putLe16(b + 6, counts.total);
-  putLe16(b + 8, counts.first);
-  putLe16(b + 10, counts.last);
-  io.write(file_, hdr::kRecords, b);
-  std::uint8_t maxBlocks[2];
-  putLe16(maxBlocks, counts.total);
-  io.write(file_, hdr::kMaxBlocks, maxBlocks);
-  std::uint8_t fh[2];
-  putLe16(fh, counts.freeHead);
-  io.write(file_, hdr::kFirstFreeBlock, fh);
+  // One write of the header's fixed part: the counters other parts of a change set in it (change
+  // counts, autoincrement, index root) then merge into the same extent of the transaction.
+  std::uint8_t h[0x50];
+  io.readExact(file_, 0, h, "the header");
+  putLe32(h + hdr::kRecords, counts.records);
+  putLe16(h + hdr::kUsedBlocks, counts.used);
+  putLe16(h + hdr::kFileBlocks, counts.total);
+  putLe16(h + hdr::kFirstBlock, counts.first);
+  putLe16(h + hdr::kLastBlock, counts.last);
+  putLe16(h + hdr::kMaxBlocks, counts.total);
+  putLe16(h + hdr::kFirstFreeBlock, counts.freeHead);
+  io.write(file_, hdr::kRecords, std::span<const std::uint8_t>(h + hdr::kRecords, hdr::kFirstFreeBlock + 2 - hdr::kRecords));
 }
 
 std::shared_ptr<Block> BlockChain::get(const BlockIo& io, std::uint16_t n) {

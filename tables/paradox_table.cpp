@@ -293,7 +293,8 @@ TableInfo ParadoxTable::info() {
   i.version = header_.version;
   i.versionName = versionName(header_.version);
   i.recordCount = dbChain_->counts.records;
-  i.codePage = codePage_->number();
+  // The file's own code page number, also when this engine reads its text through a stand-in.
+  i.codePage = header_.version < 5 ? 437 : header_.codePage;
   if (mb_) i.memoFile = mbPath_;
   if (pxFile_) i.indexFiles.push_back(pxFile_->path());
   for (auto& s : secondaries_) {
