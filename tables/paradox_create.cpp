@@ -108,11 +108,11 @@ std::uint8_t indexKbFor(std::size_t keyLength, std::uint8_t version) {
   return kb;
 }
 
-std::vector<std::uint8_t> buildFitting(HeaderSpec spec) {
+std::vector<std::uint8_t> buildFitting(HeaderPlan plan) {
   for (std::uint32_t size = 0x800;; size += 0x800) {
-    spec.headerSize = static_cast<std::uint16_t>(size);
+    plan.headerSize = static_cast<std::uint16_t>(size);
     try {
-      return buildParadoxHeader(spec);
+      return buildParadoxHeader(plan);
     } catch (const TableError&) {
       if (size >= 0x8000) throw;
     }
@@ -171,7 +171,7 @@ std::unique_ptr<Table> createParadoxTable(FileSystem& fs, const std::string& pat
   const std::string table = baseName(path);
 
   std::vector<Planned> files;
-  HeaderSpec db;
+  HeaderPlan db;
   db.fileType = keyed ? kKeyedDb : kUnkeyedDb;
   db.version = version;
   db.blockKb = blockKbFor(offset, version, path);
@@ -183,7 +183,7 @@ std::unique_ptr<Table> createParadoxTable(FileSystem& fs, const std::string& pat
 
   std::vector<HeaderField> keyFields(fields.begin(), fields.begin() + def.primaryKeyFields);
   if (keyed) {
-    HeaderSpec px;
+    HeaderPlan px;
     px.fileType = kPrimaryIndex;
     px.version = version;
     std::size_t keyLength = 0;
@@ -220,7 +220,7 @@ std::unique_ptr<Table> createParadoxTable(FileSystem& fs, const std::string& pat
     std::string yExt = xExt;
     yExt[1] = 'Y';
 
-    HeaderSpec x;
+    HeaderPlan x;
     x.fileType = composite ? kCompositeIncrementing : kSecondaryIncrementing;
     x.version = version;
     std::size_t xSize = 2;
@@ -249,7 +249,7 @@ std::unique_ptr<Table> createParadoxTable(FileSystem& fs, const std::string& pat
     if (composite) x.indexName = cp.fromUtf8(ix.name, "index name " + ix.name);
     files.push_back({companion(xExt), buildFitting(x)});
 
-    HeaderSpec y;
+    HeaderPlan y;
     y.fileType = composite ? kCompositeIndexOfIndex : kSecondaryIndexOfIndex;
     y.version = version;
     y.blockKb = indexKbFor(xSize - 2, version);

@@ -195,40 +195,40 @@ ParadoxHeader readParadoxHeader(File& file) {
   return h;
 }
 
-std::vector<std::uint8_t> buildParadoxHeader(const HeaderSpec& spec) {
-  std::vector<std::uint8_t> h(spec.headerSize, 0);
-  const std::uint8_t t = spec.fileType;
+std::vector<std::uint8_t> buildParadoxHeader(const HeaderPlan& plan) {
+  std::vector<std::uint8_t> h(plan.headerSize, 0);
+  const std::uint8_t t = plan.fileType;
   const bool dataLike = dataLikeType(t);
   const bool indexOfIndex = t == kPrimaryIndex || t == kSecondaryIndexOfIndex || t == kCompositeIndexOfIndex;
-  const bool dataHeader = dataLike && spec.version >= 5;
-  const std::size_t n = spec.fields.size();
+  const bool dataHeader = dataLike && plan.version >= 5;
+  const std::size_t n = plan.fields.size();
   std::uint32_t recordSize = 0;
-  for (const auto& f : spec.fields) recordSize += f.layout.length;
+  for (const auto& f : plan.fields) recordSize += f.layout.length;
   if (indexOfIndex) recordSize += kIndexTail;
 
   auto need = [&](std::size_t upTo) {
     if (upTo > h.size())
-      throwError(ErrorKind::InvalidInput, spec.tableName, "the field names do not fit the table header");
+      throwError(ErrorKind::InvalidInput, plan.tableName, "the field names do not fit the table header");
   };
   need(hdr::kFieldsLong);
   putLe16(&h[hdr::kRecordSize], recordSize);
-  putLe16(&h[hdr::kHeaderSize], spec.headerSize);
+  putLe16(&h[hdr::kHeaderSize], plan.headerSize);
   h[hdr::kFileType] = t;
-  h[hdr::kBlockSize] = spec.blockKb;
-  putLe16(&h[hdr::kWord12], spec.word12);
-  h[hdr::kIndexFieldNumber] = spec.indexFieldNumber;
+  h[hdr::kBlockSize] = plan.blockKb;
+  putLe16(&h[hdr::kWord12], plan.word12);
+  h[hdr::kIndexFieldNumber] = plan.indexFieldNumber;
   if (t == kKeyedDb) {
     putLe32(&h[0x16], kFakeBase - 100);
     putLe32(&h[0x1A], kFakeBase - 500);
   }
   if (indexOfIndex) putLe16(&h[hdr::kIndexRoot], 1);  // what the original writes for an empty index
   putLe16(&h[hdr::kNumFields], static_cast<std::uint32_t>(n));
-  putLe16(&h[hdr::kKeyFields], spec.keyFields);
+  putLe16(&h[hdr::kKeyFields], plan.keyFields);
   if (dataHeader) putLe32(&h[hdr::kEncryption1], 0xFF00FF00u);
-  h[hdr::kSortOrder] = spec.sortOrder;
-  if (indexOfIndex) h[hdr::kIndexChange] = spec.changeCount;
+  h[hdr::kSortOrder] = plan.sortOrder;
+  if (indexOfIndex) h[hdr::kIndexChange] = plan.changeCount;
   if (dataLike) {
-    h[hdr::kChangeCount1] = spec.changeCount;
+    h[hdr::kChangeCount1] = plan.changeCount;
     h[hdr::kChangeCount2] = 1;
     h[0x3E] = 0x1F;
     h[0x3F] = 0x0F;
@@ -237,13 +237,13 @@ std::vector<std::uint8_t> buildParadoxHeader(const HeaderSpec& spec) {
   const std::size_t fieldsAt = dataHeader ? hdr::kFieldsLong : hdr::kFieldsShort;
   putLe32(&h[0x30], kFakeBase + static_cast<std::uint32_t>(fieldsAt + 2 * n));
   putLe32(&h[0x34], kFakeBase + static_cast<std::uint32_t>(fieldsAt));
-  h[hdr::kVersion] = spec.version;
-  h[hdr::kIndexDirection] = spec.direction;
+  h[hdr::kVersion] = plan.version;
+  h[hdr::kIndexDirection] = plan.direction;
   if (dataHeader) {
-    putLe16(&h[hdr::kFileVersion2], 0x0100u | spec.version);
-    putLe16(&h[hdr::kFileVersion3], 0x0100u | spec.version);
+    putLe16(&h[hdr::kFileVersion2], 0x0100u | plan.version);
+    putLe16(&h[hdr::kFileVersion3], 0x0100u | plan.version);
     putLe16(&h[hdr::kHiFieldId], static_cast<std::uint32_t>(n + 1));
-    putLe16(&h[hdr::kCodePage], spec.codePage);
+    putLe16(&h[hdr::kCodePage], plan.codePage);
     h[0x6C] = 1;
     h[0x6D] = 1;
     if (t == kKeyedDb || t == kUnkeyedDb) putLe16(&h[0x70], 1);
@@ -251,42 +251,42 @@ std::vector<std::uint8_t> buildParadoxHeader(const HeaderSpec& spec) {
 
   std::size_t pos = fieldsAt;
   need(pos + 2 * n + 4);
-  for (const auto& f : spec.fields) {
+  for (const auto& f : plan.fields) {
     h[pos++] = f.layout.code;
     h[pos++] = f.layout.size;
   }
-  const std::size_t nameLen = tableNameLength(spec.version);
+  const std::size_t nameLen = tableNameLength(plan.version);
   std::uint32_t namesAt = kFakeBase + static_cast<std::uint32_t>(pos + 4 + (dataLike ? 4 * n : 0) + nameLen);
   putLe32(&h[pos], kFakeBase + static_cast<std::uint32_t>(pos + 4 + (dataLike ? 4 * n : 0)));
   pos += 4;
   if (dataLike) {
     need(pos + 4 * n);
-    for (const auto& f : spec.fields) {
+    for (const auto& f : plan.fields) {
       putLe32(&h[pos], namesAt);
       namesAt += static_cast<std::uint32_t>(f.rawName.size() + 1);
       pos += 4;
     }
   }
   need(pos + nameLen);
-  std::memcpy(&h[pos], spec.tableName.data(), std::min(spec.tableName.size(), nameLen - 1));
+  std::memcpy(&h[pos], plan.tableName.data(), std::min(plan.tableName.size(), nameLen - 1));
   pos += nameLen;
   if (dataLike) {
-    for (const auto& f : spec.fields) {
+    for (const auto& f : plan.fields) {
       need(pos + f.rawName.size() + 1);
       std::memcpy(&h[pos], f.rawName.data(), f.rawName.size());
       pos += f.rawName.size() + 1;
     }
-    if (spec.version >= 5) {
+    if (plan.version >= 5) {
       need(pos + 2 * n);
       for (std::size_t i = 0; i < n; ++i, pos += 2)
-        putLe16(&h[pos], i < spec.fieldNumbers.size() ? spec.fieldNumbers[i] : static_cast<std::uint32_t>(i + 1));
-      need(pos + spec.sortOrderName.size() + 1);
-      std::memcpy(&h[pos], spec.sortOrderName.data(), spec.sortOrderName.size());
-      pos += spec.sortOrderName.size() + 1;
+        putLe16(&h[pos], i < plan.fieldNumbers.size() ? plan.fieldNumbers[i] : static_cast<std::uint32_t>(i + 1));
+      need(pos + plan.sortOrderName.size() + 1);
+      std::memcpy(&h[pos], plan.sortOrderName.data(), plan.sortOrderName.size());
+      pos += plan.sortOrderName.size() + 1;
       if (secondaryType(t)) {
-        need(pos + spec.indexName.size() + 1);
-        std::memcpy(&h[pos], spec.indexName.data(), spec.indexName.size());
-        pos += spec.indexName.size() + 1;
+        need(pos + plan.indexName.size() + 1);
+        std::memcpy(&h[pos], plan.indexName.data(), plan.indexName.size());
+        pos += plan.indexName.size() + 1;
       }
     }
   }

@@ -69,7 +69,7 @@ struct ParadoxHeader {
 ParadoxHeader readParadoxHeader(File& file);
 
 // What a new file's header is made of; everything else is derived.
-struct HeaderSpec {
+struct HeaderPlan {
   std::uint8_t fileType = kUnkeyedDb;
   std::uint8_t version = 0x0C;
   std::uint8_t blockKb = 4;
@@ -88,6 +88,6 @@ struct HeaderSpec {
   std::uint8_t changeCount = 2;
 };
 // The header block of a new, empty file. Throws InvalidInput when it does not fit headerSize.
-std::vector<std::uint8_t> buildParadoxHeader(const HeaderSpec& spec);
+std::vector<std::uint8_t> buildParadoxHeader(const HeaderPlan& plan);
 
 }  // namespace rf::tables::paradox

@@ -163,10 +163,10 @@ TEST(ParadoxHeader, ReportsDamagedHeaders) {
 }
 
 TEST(ParadoxHeader, BuiltHeadersReadBack) {
-  HeaderSpec spec;
-  spec.fileType = kKeyedDb;
-  spec.keyFields = 1;
-  spec.tableName = "PARTS.DB";
+  HeaderPlan plan;
+  plan.fileType = kKeyedDb;
+  plan.keyFields = 1;
+  plan.tableName = "PARTS.DB";
   for (auto [code, size, name] : {std::tuple<std::uint8_t, std::uint8_t, const char*>{kLong, 4, "Id"},
                                   {kAlpha, 40, "Name"},
                                   {kMemo, 11, "Notes"},
@@ -176,13 +176,13 @@ TEST(ParadoxHeader, BuiltHeadersReadBack) {
     f.layout.size = size;
     f.layout.length = static_cast<std::uint16_t>(fieldLength(code, size));
     f.rawName = name;
-    spec.fields.push_back(f);
+    plan.fields.push_back(f);
   }
   for (std::uint8_t version : {std::uint8_t{0x09}, std::uint8_t{0x0B}, std::uint8_t{0x0C}}) {
     SCOPED_TRACE(version);
-    spec.version = version;
+    plan.version = version;
     rf::test::TempDir dir;
-    rf::test::writeFileBytes(dir.file("PARTS.DB"), buildParadoxHeader(spec));
+    rf::test::writeFileBytes(dir.file("PARTS.DB"), buildParadoxHeader(plan));
     ParadoxHeader h = headerOf(dir.file("PARTS.DB"));
     EXPECT_EQ(h.version, version);
     EXPECT_EQ(h.recordSize, 4 + 40 + 11 + 17);
