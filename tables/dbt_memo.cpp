@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "tables/error.h"
+#include "tables/memo_spans.h"
 
 namespace rf::tables {
 namespace {
@@ -441,10 +442,7 @@ void DbtMemo::check(std::span<const std::uint32_t> used, CheckReport& report) {
                 std::to_string(end) + ")",
             chain.runs.empty() ? 0 : static_cast<std::uint64_t>(chain.runs.back().block) * blockSize_);
 
-  struct Span {
-    std::uint64_t first, end;
-  };
-  std::vector<Span> spans;
+  std::vector<MemoSpan> spans;
   for (std::uint32_t block : used) {
     if (block == 0) continue;
     Extent e = locate(v, block);
@@ -452,25 +450,12 @@ void DbtMemo::check(std::span<const std::uint32_t> used, CheckReport& report) {
       problem(e.problem, e.problemOffset);
       continue;
     }
-    spans.push_back(Span{block, static_cast<std::uint64_t>(block) + e.blocks});
+    spans.push_back(MemoSpan{block, static_cast<std::uint64_t>(block) + e.blocks});
   }
-  std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.first < b.first; });
-  std::uint64_t reach = 0;  // the furthest end of the memos before this one
-  std::uint64_t reachFrom = 0;
-  for (const Span& s : spans) {
-    if (s.first == reachFrom)
-      problem(blockText(static_cast<std::uint32_t>(s.first)) + " is used by two values", s.first * blockSize_);
-    else if (s.first < reach)
-      problem("memos at blocks " + std::to_string(reachFrom) + " and " + std::to_string(s.first) + " overlap",
-              s.first * blockSize_);
-    if (s.end > reach) {
-      reach = s.end;
-      reachFrom = s.first;
-    }
-  }
+  reportMemoOverlaps(spans, blockSize_, problem);
   // Runs are in order and apart, so their ends ascend too.
   const auto& runs = chain.runs;
-  for (const Span& s : spans) {
+  for (const MemoSpan& s : spans) {
     auto it = std::upper_bound(runs.begin(), runs.end(), s.first, [](std::uint64_t b, const FreeRun& r) {
       return b < static_cast<std::uint64_t>(r.block) + r.count;
     });
