@@ -12,6 +12,7 @@
 #include "tables/codepage.h"
 #include "tables/engine.h"
 #include "tables/error.h"
+#include "tables/no_sync_file_system.h"
 #include "tests/support/test_support.h"
 
 using namespace rf::tables;
@@ -138,36 +139,6 @@ FieldDef field(const std::string& name, FieldType type, char native, int width =
   return f;
 }
 
-// The operating system's files without waiting for the disk, for tables filled only to be read.
-class NoSyncFile final : public File {
- public:
-  explicit NoSyncFile(std::unique_ptr<File> f) : f_(std::move(f)) {}
-  std::size_t readAt(std::uint64_t o, std::span<std::uint8_t> b) override { return f_->readAt(o, b); }
-  void writeAt(std::uint64_t o, std::span<const std::uint8_t> d) override { f_->writeAt(o, d); }
-  std::uint64_t size() override { return f_->size(); }
-  void truncate(std::uint64_t s) override { f_->truncate(s); }
-  void sync() override {}
-  void reserve(std::uint64_t) override {}
-  bool tryLock(std::uint64_t o, std::uint64_t l, LockMode m) override { return f_->tryLock(o, l, m); }
-  void unlock(std::uint64_t o, std::uint64_t l) override { f_->unlock(o, l); }
-  const std::string& path() const override { return f_->path(); }
-
- private:
-  std::unique_ptr<File> f_;
-};
-
-class NoSyncFileSystem final : public FileSystem {
- public:
-  std::unique_ptr<File> open(const std::string& p, OpenMode m) override {
-    return std::make_unique<NoSyncFile>(real().open(p, m));
-  }
-  bool exists(const std::string& p) override { return real().exists(p); }
-  void remove(const std::string& p) override { real().remove(p); }
-  void rename(const std::string& a, const std::string& b) override { real().rename(a, b); }
-  std::vector<std::string> list(const std::string& d) override { return real().list(d); }
-  bool isDirectory(const std::string& p) override { return real().isDirectory(p); }
-  void syncDirectory(const std::string&) override {}
-};
 
 #define REQUIRE_PXLIB() \
   if (!kDump) GTEST_SKIP() << "pxlib-dump was not built (pxlib-dev missing)"
