@@ -7,17 +7,28 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DRAILFOLIO_FUZZ=ON -DRAILFOLIO_SANITIZE=ON -DRAILFOLIO_BENCH=OFF
-cmake --build build-fuzz --target xbase_fuzzer
-seeds=build-fuzz/corpus/xbase
-mkdir -p "$seeds"
-# Pack each fixture table with its memo and index in the fuzz target's input layout.
-python3 - "$seeds" ../shared/fixtures/real <<'PY'
+cmake --build build-fuzz --target xbase_fuzzer paradox_fuzzer
+mkdir -p build-fuzz/corpus/xbase build-fuzz/corpus/paradox tests/fuzz/corpus/xbase tests/fuzz/corpus/paradox
+# Pack each fixture table with its companions in the fuzz targets' input layouts.
+python3 - build-fuzz/corpus ../shared/fixtures/real <<'PY'
 import os, struct, sys
 out, root = sys.argv[1], sys.argv[2]
 n = 0
 for d, _, files in os.walk(root):
     low = {f.lower(): f for f in files}
     for f in files:
+        if f.lower().endswith('.db'):
+            stem = f[:-3].lower()
+            def read(name):
+                return open(os.path.join(d, low[name]), 'rb').read() if name in low else b''
+            xs = sorted(k for k in low if k.startswith(stem + '.x') and len(k) == len(stem) + 4)
+            parts = [open(os.path.join(d, f), 'rb').read(), read(stem + '.px'), read(stem + '.mb'),
+                     read(xs[0]) if xs else b'']
+            if sum(map(len, parts)) <= 300000:
+                blob = struct.pack('<III', *map(len, parts[:3])) + b''.join(parts)
+                open(os.path.join(out, 'paradox', 'seed%03d' % n), 'wb').write(blob)
+                n += 1
+            continue
         if not f.lower().endswith('.dbf'):
             continue
         stem = f[:-4].lower()
@@ -33,9 +44,11 @@ for d, _, files in os.walk(root):
         if len(dbf) + len(memo) + len(index) > 200000:
             continue
         blob = bytes([1 if fox else 0]) + struct.pack('<II', len(dbf), len(memo)) + dbf + memo + index
-        open(os.path.join(out, 'seed%03d' % n), 'wb').write(blob)
+        open(os.path.join(out, 'xbase', 'seed%03d' % n), 'wb').write(blob)
         n += 1
 print('seeds:', n)
 PY
-./build-fuzz/tests/fuzz/xbase_fuzzer -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=4096 \
-  -artifact_prefix=tests/fuzz/corpus/xbase/ "$seeds" tests/fuzz/corpus/xbase
+for family in xbase paradox; do
+  ./build-fuzz/tests/fuzz/${family}_fuzzer -max_total_time="$seconds" -max_len=320000 -rss_limit_mb=4096 \
+    -artifact_prefix=tests/fuzz/corpus/$family/ build-fuzz/corpus/$family tests/fuzz/corpus/$family
+done

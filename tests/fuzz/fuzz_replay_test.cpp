@@ -52,6 +52,36 @@ TEST(FuzzReplay, SeedsAndTheirMutations) {
   }
 }
 
+TEST(FuzzReplay, ParadoxSeedsAndTheirMutations) {
+  struct ParadoxSeed {
+    const char *db, *px, *mb, *x;
+  };
+  const ParadoxSeed seeds[] = {
+      {"paradox/paradoxdriver/db/CUSTOMER.DB", "paradox/paradoxdriver/db/CUSTOMER.PX", "paradox/paradoxdriver/db/CUSTOMER.MB", nullptr},
+      {"paradox/paradoxdriver/fields/memo.db", "paradox/paradoxdriver/fields/memo.px", "paradox/paradoxdriver/fields/memo.mb", nullptr},
+      {"paradox/paradoxdriver/joins/C.DB", "paradox/paradoxdriver/joins/C.PX", nullptr, "paradox/paradoxdriver/joins/C.X02"},
+      {"paradox/paradoxdriver/fields/bcd.db", nullptr, nullptr, nullptr},
+      {"paradox/paradoxreader-pcldata/SYMBOLS.DB", nullptr, nullptr, nullptr},
+  };
+  std::mt19937 rng(11);
+  for (const auto& s : seeds) {
+    SCOPED_TRACE(s.db);
+    auto db = load(s.db), px = load(s.px), mb = load(s.mb), x = load(s.x);
+    auto whole = rf::fuzz::packParadox(db, px, mb, x);
+    rf::fuzz::fuzzParadox(whole.data(), whole.size());
+    for (int round = 0; round < 120; ++round) {
+      auto d = db, p = px, m = mb, xx = x;
+      std::vector<std::uint8_t>* parts[] = {&d, &p, &m, &xx};
+      auto& victim = parts[round % 4]->empty() ? d : *parts[round % 4];
+      int flips = 1 + static_cast<int>(rng() % 8);
+      for (int k = 0; k < flips; ++k) victim[rng() % victim.size()] ^= static_cast<std::uint8_t>(1u << (rng() % 8));
+      if (round % 5 == 0) victim.resize(rng() % victim.size());
+      auto input = rf::fuzz::packParadox(d, p, m, xx);
+      rf::fuzz::fuzzParadox(input.data(), input.size());
+    }
+  }
+}
+
 TEST(FuzzReplay, KeptFindings) {
   std::filesystem::path dir = std::string(RF_SOURCE_DIR) + "/tests/fuzz/corpus";
   int replayed = 0;
@@ -59,7 +89,8 @@ TEST(FuzzReplay, KeptFindings) {
     if (!e.is_regular_file() || e.path().filename() == "README") continue;
     SCOPED_TRACE(e.path().string());
     auto bytes = rf::test::readFileBytes(e.path().string());
-    rf::fuzz::fuzzXbase(bytes.data(), bytes.size());
+    if (e.path().parent_path().filename() == "paradox") rf::fuzz::fuzzParadox(bytes.data(), bytes.size());
+    else rf::fuzz::fuzzXbase(bytes.data(), bytes.size());
     ++replayed;
   }
   RecordProperty("replayed", replayed);

@@ -1,5 +1,6 @@
 #include "tests/fuzz/fuzz_targets.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "tables/engine.h"
@@ -55,6 +56,41 @@ void fuzzXbase(const std::uint8_t* data, std::size_t size) {
     t->check();
   } catch (const TableError&) {
   }
+}
+
+void fuzzParadox(const std::uint8_t* data, std::size_t size) {
+  if (size < 12) return;
+  std::size_t rest = size - 12;
+  std::size_t len[3];
+  for (int i = 0; i < 3; ++i) {
+    len[i] = std::min<std::size_t>(le32(data + 4 * i), rest);
+    rest -= len[i];
+  }
+  const std::uint8_t* p = data + 12;
+  MemoryFileSystem fs;
+  const char* names[4] = {"/f/T.DB", "/f/T.PX", "/f/T.MB", "/f/T.X02"};
+  for (int i = 0; i < 4; ++i) {
+    std::size_t n = i < 3 ? len[i] : rest;
+    if (i == 0 || n > 0) fs.put(names[i], {p, p + n});
+    p += n;
+  }
+  try {
+    auto t = openParadoxTable(fs, "/f/T.DB", OpenOptions{true, false, {}});
+    t->info();
+    readAll(*t);
+    t->check();
+  } catch (const TableError&) {
+  }
+}
+
+std::vector<std::uint8_t> packParadox(const std::vector<std::uint8_t>& db, const std::vector<std::uint8_t>& px,
+                                      const std::vector<std::uint8_t>& mb, const std::vector<std::uint8_t>& x02) {
+  std::vector<std::uint8_t> out(12);
+  std::size_t lens[3] = {db.size(), px.size(), mb.size()};
+  for (int k = 0; k < 3; ++k)
+    for (int i = 0; i < 4; ++i) out[static_cast<std::size_t>(4 * k + i)] = static_cast<std::uint8_t>(lens[k] >> (8 * i));
+  for (const auto* part : {&db, &px, &mb, &x02}) out.insert(out.end(), part->begin(), part->end());
+  return out;
 }
 
 std::vector<std::uint8_t> packXbase(bool foxpro, const std::vector<std::uint8_t>& dbf,

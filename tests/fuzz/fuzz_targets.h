@@ -18,4 +18,10 @@ void fuzzXbase(const std::uint8_t* data, std::size_t size);
 std::vector<std::uint8_t> packXbase(bool foxpro, const std::vector<std::uint8_t>& dbf,
                                     const std::vector<std::uint8_t>& memo, const std::vector<std::uint8_t>& index);
 
+// Input: three little-endian u32 lengths, then the .DB, .PX and .MB bytes, and the rest as a
+// secondary index .X02.
+void fuzzParadox(const std::uint8_t* data, std::size_t size);
+std::vector<std::uint8_t> packParadox(const std::vector<std::uint8_t>& db, const std::vector<std::uint8_t>& px,
+                                      const std::vector<std::uint8_t>& mb, const std::vector<std::uint8_t>& x02);
+
 }  // namespace rf::fuzz
