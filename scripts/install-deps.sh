@@ -8,6 +8,7 @@ packages=(
   libsqlite3-dev sqlite3
   libdbd-xbase-perl python3-dbf python3-dbfread pxlib-dev
   fp-compiler fp-units-db
+  qt6-base-dev
 )
 missing=()
 for p in "${packages[@]}"; do
