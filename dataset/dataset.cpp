@@ -254,7 +254,11 @@ Bookmark Dataset::bookmark() const { return hasRecord() ? cursor_->bookmark() : 
 
 bool Dataset::gotoBookmark(const Bookmark& b) {
   checkBrowse();
-  if (masterEmpty_ || b.empty() || !cursor_->gotoBookmark(b)) return false;
+  if (masterEmpty_ || b.empty()) return false;
+  // A bookmark is kept for a while; another user may have deleted its record since. The engine
+  // reads through windows of the file, so it looks again first.
+  table_->refresh();
+  if (!cursor_->gotoBookmark(b)) return false;
   scrolled();
   return true;
 }
