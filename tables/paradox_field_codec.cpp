@@ -114,6 +114,9 @@ void writeBlobRef(std::uint8_t* field, int fieldLength, const BlobRef& ref) {
 
 namespace {
 
+// 9999-12-31 in days from 0001-01-01 (day 1): the last date any of the formats can hold.
+constexpr std::int64_t kLastDay = 3652059;
+
 [[noreturn]] void refuse(const std::string& path, const std::string& name, const std::string& why) {
   throwError(ErrorKind::InvalidInput, path, "field " + name + ": " + why);
 }
@@ -158,7 +161,12 @@ Value FieldCodec::decode(const FieldLayout& f, const std::uint8_t* rec) const {
   if (allZero(p, f.length)) return Value::blank();
   switch (f.code) {
     case kAlpha: return Value::text(textOf(p, f.length));
-    case kDate: return Value::date(civilFromDays(decodeInt(p, 4)));
+    case kDate: {
+      // Days outside 0001-01-01..9999-12-31 are no calendar date: garbage reads as blank.
+      std::int64_t days = decodeInt(p, 4);
+      if (days < 1 || days > kLastDay) return Value::blank();
+      return Value::date(civilFromDays(days));
+    }
     case kShort: return Value::number(static_cast<double>(decodeInt(p, 2)));
     case kLong:
     case kAutoIncrement: return Value::number(static_cast<double>(decodeInt(p, 4)));
@@ -168,7 +176,7 @@ Value FieldCodec::decode(const FieldLayout& f, const std::uint8_t* rec) const {
     case kTime: return Value::time(TimeOfDay{decodeInt(p, 4)});
     case kTimestamp: {
       double ms = decodeDouble(p);
-      if (!std::isfinite(ms)) return Value::blank();
+      if (!std::isfinite(ms) || ms < 0 || ms >= static_cast<double>(kLastDay + 1) * kMsPerDay) return Value::blank();
       auto total = static_cast<std::int64_t>(std::llround(ms));
       std::int64_t days = total / kMsPerDay;
       if (total % kMsPerDay < 0) --days;
