@@ -78,7 +78,7 @@ void Dataset::open(tables::Engine& engine, const tables::OpenRequest& request, c
   for (std::size_t i = 0; i < defs.size(); ++i)
     fields_.push_back(std::make_unique<Field>(*this, static_cast<int>(i), defs[i]));
   applyRange();
-  if (!masterEmpty_) cursor_->first();
+  settle();
   setState(DatasetState::Browse);
   scrolled();
 }
@@ -92,6 +92,8 @@ void Dataset::close() {
   fields_.clear();
   indexFields_.clear();
   masterEmpty_ = false;
+  hidden_ = false;
+  filter_ = {};
   setState(DatasetState::Inactive);
   for (Dataset* d : details_)
     if (d->isOpen()) d->masterMoved();
@@ -111,13 +113,42 @@ Field& Dataset::field(const QString& name) {
   return *f;
 }
 
-bool Dataset::hasRecord() const { return cursor_ && !masterEmpty_ && cursor_->valid(); }
+bool Dataset::hasRecord() const { return cursor_ && !masterEmpty_ && !hidden_ && cursor_->valid(); }
 
 bool Dataset::isEmpty() const { return !hasRecord(); }
 
-bool Dataset::eof() const { return !hasRecord() || cursor_->eof(); }
+bool Dataset::eof() const { return !hasRecord() || eof_; }
 
-bool Dataset::bof() const { return !hasRecord() || cursor_->bof(); }
+bool Dataset::bof() const { return !hasRecord() || bof_; }
+
+bool Dataset::accepted() const {
+  return cursor_->valid() && (filter_.empty() || filter_.matches(*table_, cursor_->record()));
+}
+
+bool Dataset::skipForward(bool landed) {
+  while (landed && !accepted()) landed = cursor_->next();
+  return landed;
+}
+
+bool Dataset::skipBackward(bool landed) {
+  while (landed && !accepted()) landed = cursor_->prior();
+  return landed;
+}
+
+void Dataset::settle() {
+  eof_ = bof_ = false;
+  hidden_ = false;
+  if (masterEmpty_) return;
+  if (!cursor_->valid()) {
+    hidden_ = true;
+    return;
+  }
+  if (accepted()) return;
+  // The record the cursor stands on is filtered out: the next one that passes, else the prior.
+  if (skipForward(cursor_->next())) return;
+  if (skipBackward(cursor_->valid())) return;
+  hidden_ = true;
+}
 
 void Dataset::scrolled() {
   for (Dataset* d : details_)
@@ -126,18 +157,36 @@ void Dataset::scrolled() {
   emit afterScroll();
 }
 
-bool Dataset::move(bool (tables::Cursor::*step)()) {
+bool Dataset::toEnd(bool forward) {
   checkBrowse();
   if (masterEmpty_) return false;
-  bool landed = ((*cursor_).*step)();
+  bool landed = forward ? skipForward(cursor_->first()) : skipBackward(cursor_->last());
+  hidden_ = !landed;
+  eof_ = bof_ = false;
   scrolled();
   return landed;
 }
 
-bool Dataset::first() { return move(&tables::Cursor::first); }
-bool Dataset::last() { return move(&tables::Cursor::last); }
-bool Dataset::next() { return move(&tables::Cursor::next); }
-bool Dataset::prior() { return move(&tables::Cursor::prior); }
+bool Dataset::step(bool forward) {
+  checkBrowse();
+  if (!hasRecord()) return false;
+  Bookmark from = cursor_->bookmark();
+  bool landed = forward ? skipForward(cursor_->next()) : skipBackward(cursor_->prior());
+  if (landed) {
+    eof_ = bof_ = false;
+  } else {
+    // Past the end the engine stays on its last record, which the filter may have skipped.
+    if (!filter_.empty()) cursor_->gotoBookmark(from);
+    (forward ? eof_ : bof_) = true;
+  }
+  scrolled();
+  return landed;
+}
+
+bool Dataset::first() { return toEnd(true); }
+bool Dataset::last() { return toEnd(false); }
+bool Dataset::next() { return step(true); }
+bool Dataset::prior() { return step(false); }
 
 Value Dataset::fieldValue(int index) const {
   if (state_ == DatasetState::Edit || state_ == DatasetState::Insert) return table_->get(buffer_, index);
@@ -203,7 +252,14 @@ void Dataset::post() {
   buffer_ = {};
   setState(DatasetState::Browse);
   // The saved record may lie outside a detail's range; the cursor then stays where it was.
-  if (!masterEmpty_ && !cursor_->gotoBookmark(b) && !cursor_->valid()) cursor_->first();
+  if (!masterEmpty_) {
+    if (cursor_->gotoBookmark(b)) {
+      settle();
+    } else if (!hasRecord()) {
+      cursor_->first();
+      settle();
+    }
+  }
   emit afterPost();
   scrolled();
 }
@@ -226,6 +282,7 @@ void Dataset::remove() {
   if (!hasRecord()) tables::throwError(ErrorKind::InvalidInput, path(), "Cannot perform this operation on an empty dataset");
   table_->remove(cursor_->bookmark());
   cursor_->refresh();
+  settle();
   scrolled();
 }
 
@@ -239,6 +296,7 @@ void Dataset::setIndexName(const QString& name) {
   indexFields_ = fieldsOfOrder(indexName_);
   applyRange();
   if (!masterEmpty_ && (b.empty() || !cursor_->gotoBookmark(b))) cursor_->first();
+  settle();
   scrolled();
 }
 
@@ -258,7 +316,14 @@ bool Dataset::gotoBookmark(const Bookmark& b) {
   // A bookmark is kept for a while; another user may have deleted its record since. The engine
   // reads through windows of the file, so it looks again first.
   table_->refresh();
+  Bookmark before = bookmark();
   if (!cursor_->gotoBookmark(b)) return false;
+  if (!accepted()) {  // filtered out: as good as gone
+    if (!before.empty()) cursor_->gotoBookmark(before);
+    return false;
+  }
+  hidden_ = false;
+  eof_ = bof_ = false;
   scrolled();
   return true;
 }
@@ -272,6 +337,7 @@ void Dataset::refresh() {
     else
       cursor_->first();
   }
+  settle();
   scrolled();
 }
 
@@ -279,7 +345,9 @@ bool Dataset::findKey(const std::vector<Value>& key) {
   checkBrowse();
   if (masterEmpty_) return false;
   Bookmark before = bookmark();
-  if (cursor_->seek(key)) {
+  if (cursor_->seek(key) && accepted()) {
+    hidden_ = false;
+    eof_ = bof_ = false;
     scrolled();
     return true;
   }
@@ -316,6 +384,7 @@ void Dataset::applyRange() {
 void Dataset::masterMoved() {
   checkBrowse();
   applyRange();
+  settle();
   scrolled();
 }
 
@@ -334,7 +403,23 @@ void Dataset::setMaster(Dataset* master, const QStringList& masterFields) {
   masterFields_ = masterFields;
   if (master_) master_->details_.push_back(this);
   applyRange();
-  if (!masterEmpty_) cursor_->first();
+  settle();
+  scrolled();
+}
+
+void Dataset::setFilter(const std::vector<FilterCriterion>& criteria) {
+  checkBrowse();
+  RecordFilter f(criteria, *table_);
+  filter_ = std::move(f);
+  toEnd(true);
+}
+
+void Dataset::clearFilter() {
+  checkBrowse();
+  filter_ = {};
+  if (masterEmpty_) return;
+  if (!cursor_->valid()) cursor_->first();
+  settle();
   scrolled();
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dataset/field.h"
+#include "dataset/record_filter.h"
 #include "tables/engine.h"
 #include "tables/table.h"
 
@@ -84,6 +85,12 @@ class Dataset : public QObject {
   void unlink() { setMaster(nullptr, {}); }
   Dataset* master() const { return master_; }
 
+  // Record filter: every move and walk sees only the records that pass. Setting one goes to the
+  // first record that passes; criteria that give no condition (all empty) remove the filter.
+  void setFilter(const std::vector<FilterCriterion>& criteria);
+  void clearFilter();
+  bool isFiltered() const { return !filter_.empty(); }
+
   // Hooks the application sets. onNewRecord may set fields and post at once; beforePost may
   // change fields; a throw from either stops the operation and leaves this dataset.
   std::function<void(Dataset&)> onNewRecord;
@@ -106,7 +113,13 @@ class Dataset : public QObject {
   void checkBrowse();  // posts a pending change
   void setState(DatasetState s);
   void scrolled();
-  bool move(bool (tables::Cursor::*step)());
+  bool toEnd(bool forward);
+  bool step(bool forward);
+  bool accepted() const;
+  bool skipForward(bool landed);
+  bool skipBackward(bool landed);
+  // After the cursor was put somewhere: makes it stand on a record that passes the filter.
+  void settle();
   std::vector<int> fieldsOfOrder(const QString& name) const;
   static bool isPrimaryName(const QString& name);
   void applyRange();
@@ -128,6 +141,10 @@ class Dataset : public QObject {
   // reaches the caller of the master's move (and stops it) as an ordinary exception.
   std::vector<Dataset*> details_;
   bool masterEmpty_ = false;  // the master has no record: nothing to show
+  bool hidden_ = false;       // nothing passes (or the table is empty): no current record
+  bool eof_ = false;
+  bool bof_ = false;
+  RecordFilter filter_;
 };
 
 }  // namespace rf::dataset
