@@ -57,6 +57,38 @@ TEST(DatasetFields, NamesAnyCaseTypedReadsAndWidths) {
   EXPECT_EQ(again.field("NOTES").asMemo(), QString(3000, 'm'));
 }
 
+TEST(DatasetFields, BytesAndBlobsOfAParadoxTable) {
+  rf::test::TempDir dir;
+  rf::tables::Engine engine(dir.file("e.conf"));
+  rf::tables::TableDef def;
+  def.format = rf::tables::Format::Paradox;
+  def.primaryKeyFields = 1;
+  def.fields = {rf::test::pxField("Id", rf::tables::FieldType::Integer, 'I'),
+                rf::test::pxField("Tag", rf::tables::FieldType::Bytes, 'Y', 4),
+                rf::test::pxField("Photo", rf::tables::FieldType::Binary, 'B', 10),
+                rf::test::pxField("Notes", rf::tables::FieldType::Memo, 'M', 10)};
+  engine.create(dir.file("photos.db"), def);
+  QByteArray photo(70000, '\0');
+  for (int i = 0; i < photo.size(); ++i) photo[i] = static_cast<char>(i * 7);
+  {
+    Dataset ds;
+    ds.open(engine, {dir.file("photos.db"), {}, {}, {}, false, false});
+    ds.insert();
+    ds.field("Id").setText("7");
+    ds.field("Tag").setBytes(QByteArray("\x01\x00\xff\x10", 4));
+    ds.field("Photo").setBytes(photo);
+    ds.field("Notes").setMemo(QString::fromUtf8("caf\u00e9 ") + QString(500, 'x'));
+    EXPECT_EQ(ds.field("Photo").asBytes(), photo);  // the pending value reads back before the save
+    ds.post();
+  }
+  Dataset ds;
+  ds.open(engine, {dir.file("photos.db"), {}, {}, {}, false, false});
+  EXPECT_EQ(ds.field("ID").asNumber(), 7.0);
+  EXPECT_EQ(ds.field("tag").asBytes(), QByteArray("\x01\x00\xff\x10", 4));
+  EXPECT_EQ(ds.field("photo").asBytes(), photo);
+  EXPECT_EQ(ds.field("notes").asMemo(), QString::fromUtf8("caf\u00e9 ") + QString(500, 'x'));
+}
+
 TEST(DatasetEditing, WritingNeedsEditStateAndEditingAnEmptyTableStartsARecord) {
   PiecesTable t;
   Dataset ds;
