@@ -44,12 +44,6 @@ std::string blockText(std::uint32_t block) { return "memo block " + std::to_stri
 
 }  // namespace
 
-std::size_t DbtMemo::View::read(std::uint64_t offset, std::span<std::uint8_t> buf) const {
-  return tx ? tx->read(file, offset, buf) : file.readAt(offset, buf);
-}
-
-std::uint64_t DbtMemo::View::size() const { return tx ? tx->size(file) : file.size(); }
-
 DbtMemo::DbtMemo(File& file, MemoFlavor hint) : file_(file), hint_(hint) { refresh(); }
 
 void DbtMemo::refresh() { detectLayout(View{file_, nullptr}); }

@@ -52,13 +52,7 @@ class DbtMemo final : public MemoFile {
   void check(std::span<const std::uint32_t> used, CheckReport& report) override;
 
  private:
-  // Reads through a transaction when there is one, else straight from the file.
-  struct View {
-    File& file;
-    Transaction* tx;
-    std::size_t read(std::uint64_t offset, std::span<std::uint8_t> buf) const;
-    std::uint64_t size() const;
-  };
+  using View = FileView;
   // Where a stored memo lies: its data and how many blocks it takes, or why it is unreadable.
   struct Extent {
     std::uint32_t block = 0;

@@ -36,12 +36,6 @@ std::string blockText(std::uint32_t block) { return "memo block " + std::to_stri
 
 }  // namespace
 
-std::size_t FptMemo::View::read(std::uint64_t offset, std::span<std::uint8_t> buf) const {
-  return tx ? tx->read(file, offset, buf) : file.readAt(offset, buf);
-}
-
-std::uint64_t FptMemo::View::size() const { return tx ? tx->size(file) : file.size(); }
-
 FptMemo::FptMemo(File& file) : file_(file) { refresh(); }
 
 void FptMemo::refresh() {

@@ -36,12 +36,7 @@ class FptMemo final : public MemoFile {
   void check(std::span<const std::uint32_t> used, CheckReport& report) override;
 
  private:
-  struct View {
-    File& file;
-    Transaction* tx;
-    std::size_t read(std::uint64_t offset, std::span<std::uint8_t> buf) const;
-    std::uint64_t size() const;
-  };
+  using View = FileView;
   // Where a stored memo lies, or why it cannot be read.
   struct Extent {
     std::uint32_t type = 0;

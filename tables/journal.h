@@ -116,4 +116,15 @@ class Journal {
   bool syncOnCommit_ = true;
 };
 
+// Reads through a transaction when there is one (so staged writes are seen), else straight from
+// the file: the one way format code reads, whether it is inside a change or not.
+struct FileView {
+  File& file;
+  Transaction* tx;
+  std::size_t read(std::uint64_t offset, std::span<std::uint8_t> buf) const {
+    return tx ? tx->read(file, offset, buf) : file.readAt(offset, buf);
+  }
+  std::uint64_t size() const { return tx ? tx->size(file) : file.size(); }
+};
+
 }  // namespace rf::tables
