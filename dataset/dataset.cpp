@@ -212,6 +212,7 @@ void Dataset::edit() {
   // Another program may have changed the record since it was read: edit what is there now.
   cursor_->refresh();
   if (!cursor_->valid() || cursor_->bookmark() != b) {
+    settle();
     scrolled();
     tables::throwError(ErrorKind::NotFound, path(), "Record/Key deleted");
   }

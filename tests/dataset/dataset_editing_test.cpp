@@ -263,6 +263,28 @@ TEST(DatasetEditing, EngineRefusalsSurfaceAndTheRecordKeepsItsChanges) {
   EXPECT_EQ(ds.state(), DatasetState::Edit);
 }
 
+TEST(DatasetEditing, EditingARecordAnotherUserDeletedIsRefused) {
+  PiecesTable t({{"A", "one"}, {"B", "two"}, {"C", "three"}});
+  Dataset ds;
+  ds.open(t.engine, t.request());
+  ASSERT_TRUE(ds.next());
+  {
+    auto other = t.engine.openPath(t.path);
+    other->remove(ds.bookmark());
+  }
+  try {
+    ds.edit();
+    FAIL();
+  } catch (const TableError& e) {
+    EXPECT_EQ(e.kind(), ErrorKind::NotFound);
+    EXPECT_NE(std::string(e.what()).find("Record/Key deleted"), std::string::npos);
+  }
+  EXPECT_EQ(ds.state(), DatasetState::Browse);
+  EXPECT_EQ(ds.field("CODE").asText(), "C");  // moved on to the record after it
+  ds.edit();
+  EXPECT_EQ(ds.state(), DatasetState::Edit);
+}
+
 TEST(DatasetEditing, RemoveDeletesTheCurrentRecordAndMovesOn) {
   PiecesTable t({{"A", "one"}, {"B", "two"}, {"C", "three"}});
   Dataset ds;
