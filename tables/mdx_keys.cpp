@@ -83,10 +83,14 @@ double decodeNumber(std::string_view key) {
   if (key.size() < static_cast<std::size_t>(kNumericKeyLength)) return 0;
   Decimal d = decimalOf(key);
   if (d.sign == 0) return 0;
-  std::string text = "0.";
-  for (int i = d.first; i < kMaxDigits; ++i) text += static_cast<char>('0' + nibble(key, i));
-  text += "e" + std::to_string(d.exponent);
-  return d.sign * std::strtod(text.c_str(), nullptr);
+  // Built in a fixed buffer: GCC 12 at -O3 misreads string appends here as overlapping copies.
+  char text[2 + kMaxDigits + 16];
+  int n = 0;
+  text[n++] = '0';
+  text[n++] = '.';
+  for (int i = d.first; i < kMaxDigits; ++i) text[n++] = static_cast<char>('0' + nibble(key, i));
+  std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), "e%d", d.exponent);
+  return d.sign * std::strtod(text, nullptr);
 }
 
 int compareNumbers(std::string_view a, std::string_view b) {

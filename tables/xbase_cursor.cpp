@@ -104,6 +104,8 @@ bool XbaseRecordCursor::gotoBookmark(const Bookmark& b) {
   std::uint32_t recno = XbaseTable::recnoOf(b);
   std::uint32_t keep = recno_;
   Record saved = record_;
+  // A jump reads the record afresh: another user may have deleted it since the window was read.
+  bufGeneration_ = 0;
   if (load(recno, true)) {
     eof_ = bof_ = false;
     return true;
