@@ -45,6 +45,7 @@ DatasetTableModel::DatasetTableModel(Dataset* dataset, ColumnList columns, QObje
   for (const auto& c : columns_) fieldIndex_.push_back(dataset_->field(c.field).index());
   connect(dataset_, &Dataset::stateChanged, this, &DatasetTableModel::stateChanged);
   connect(dataset_, &Dataset::dataChanged, this, &DatasetTableModel::fieldChanged);
+  connect(dataset_, &Dataset::afterPost, this, &DatasetTableModel::posted);
 }
 
 Field& DatasetTableModel::fieldOf(int column) const {
@@ -279,6 +280,7 @@ void DatasetTableModel::stateChanged(DatasetState state) {
     return;
   }
   if (state == DatasetState::Insert) {
+    editedBookmark_.clear();
     const int at = pendingInsertRow_ >= 0 ? pendingInsertRow_ : rowCount();
     beginInsertRows({}, at, at);
     insertRow_ = at;
@@ -291,10 +293,31 @@ void DatasetTableModel::stateChanged(DatasetState state) {
     reload();
     return;
   }
+  if (state == DatasetState::Edit) {
+    editedBookmark_ = dataset_->bookmark();
+    return;
+  }
   if (was == DatasetState::Edit) {
     cache_.clear();
     if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
   }
+}
+
+void DatasetTableModel::posted() {
+  if (editedBookmark_.empty()) return;
+  // A keyed Paradox record's bookmark is its key: a changed key gives the row a new one. The
+  // row keeps its place until reload(), though the order may now put it elsewhere.
+  const Bookmark now = dataset_->bookmark();
+  if (!now.empty() && now != editedBookmark_) {
+    auto it = std::find(rows_.begin(), rows_.end(), editedBookmark_);
+    if (it != rows_.end() && std::find(rows_.begin(), rows_.end(), now) == rows_.end()) {
+      *it = now;
+      cache_.clear();
+      const int i = static_cast<int>(it - rows_.begin());
+      emitRowChanged(insertRow_ >= 0 && i >= insertRow_ ? i + 1 : i);
+    }
+  }
+  editedBookmark_.clear();
 }
 
 void DatasetTableModel::fieldChanged(Field*) {

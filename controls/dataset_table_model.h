@@ -64,6 +64,7 @@ class DatasetTableModel : public QAbstractTableModel {
 
   void stateChanged(dataset::DatasetState state);
   void fieldChanged(dataset::Field* field);
+  void posted();
   // Rows other than the insert row map onto fetched bookmarks.
   int bookmarkIndex(int row) const;
   bool isCurrent(int row) const;
@@ -84,6 +85,7 @@ class DatasetTableModel : public QAbstractTableModel {
   mutable std::unique_ptr<tables::Cursor> reader_;
   int insertRow_ = -1;
   int pendingInsertRow_ = -1;
+  tables::Bookmark editedBookmark_;
   dataset::DatasetState lastState_;
   mutable QCache<int, Row> cache_;
 };

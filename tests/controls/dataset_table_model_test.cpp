@@ -216,4 +216,43 @@ TEST(DatasetTableModel, RemovingRowsDeletesTheirRecords) {
   EXPECT_TRUE(t.onDisk().empty());
 }
 
+TEST(DatasetTableModel, AKeyChangedInAParadoxTableKeepsItsRowUntilReload) {
+  rf::test::TempDir dir;
+  rf::tables::Engine engine{dir.file("e.conf")};
+  rf::tables::TableDef def;
+  def.format = rf::tables::Format::Paradox;
+  def.primaryKeyFields = 1;
+  def.fields = {rf::test::pxField("I_ASSET", rf::tables::FieldType::Number, 'N'),
+                rf::test::pxField("I_DESC", rf::tables::FieldType::Text, 'A', 20)};
+  {
+    auto t = engine.create(dir.file("Inven.DB"), def);
+    for (double a : {1, 2, 3}) {
+      auto r = t->blankRecord();
+      t->set(r, "I_ASSET", rf::tables::Value::number(a));
+      t->set(r, "I_DESC", rf::tables::Value::text("car " + std::to_string(static_cast<int>(a))));
+      t->insert(r);
+    }
+  }
+  Dataset ds;
+  ds.open(engine, {dir.file("Inven.DB"), {}, {}, {}, false, false});
+  DatasetTableModel model(&ds);
+  QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+  while (model.canFetchMore({})) model.fetchMore({});
+  auto cell = [&](int r, int c) { return model.data(model.index(r, c)).toString().toStdString(); };
+
+  // The key of the first record becomes 5; editing the next row posts it.
+  ASSERT_TRUE(model.setData(model.index(0, 0), "5"));
+  ASSERT_TRUE(model.setData(model.index(1, 1), "boxcar"));
+  ds.post();
+  EXPECT_EQ(cell(0, 0), "5");
+  EXPECT_EQ(cell(0, 1), "car 1");
+  EXPECT_EQ(cell(1, 1), "boxcar");
+  model.reload();
+  while (model.canFetchMore({})) model.fetchMore({});
+  ASSERT_EQ(model.rowCount(), 3);
+  EXPECT_EQ(cell(0, 0), "2");
+  EXPECT_EQ(cell(2, 0), "5");
+  EXPECT_EQ(cell(2, 1), "car 1");
+}
+
 }  // namespace
