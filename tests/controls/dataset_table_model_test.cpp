@@ -6,6 +6,8 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTest>
+#include <QCoreApplication>
 #include <memory>
 
 #include "controls/dataset_table_model.h"
@@ -153,6 +155,34 @@ TEST(DatasetTableModel, EditsWriteThroughTheDatasetAndPostWhenTheRowChanges) {
   EXPECT_EQ(g.cell(0, 1), "uno");
   g.ds.cancel();
   EXPECT_EQ(g.cell(0, 1), "one");
+}
+
+TEST(DatasetTableModel, TypingIntoACellOfAViewEditsTheRecord) {
+  PiecesTable t({{"A", "one"}, {"B", "two"}});
+  Grid g(t, {{"CODE", 0, {}}, {"NAME", 0, {}}});
+  QTableView view;
+  view.setModel(g.model.get());
+  view.resize(400, 200);
+  view.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  ASSERT_EQ(g.model->rowCount(), 2);
+
+  const QModelIndex cell = g.model->index(1, 1);
+  view.setCurrentIndex(cell);
+  view.edit(cell);
+  QWidget* editor = view.indexWidget(cell);
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(editor, "dos");
+  QTest::keyClick(editor, Qt::Key_Return);
+  // The delegate commits what was typed on its next turn of the event loop.
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view.indexWidget(cell), nullptr);
+  EXPECT_EQ(g.ds.state(), DatasetState::Edit);
+  EXPECT_EQ(g.ds.field("CODE").asText(), "B");
+  EXPECT_EQ(g.cell(1, 1), "dos");
+  g.ds.post();
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "B=dos"}));
 }
 
 TEST(DatasetTableModel, NewRowsAreTheDatasetsInsertAndTakeTheirPlaceOncePosted) {
