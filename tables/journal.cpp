@@ -283,6 +283,13 @@ void Journal::commit(Transaction& t) {
     if (syncOnCommit_) {
       jf.sync();
       ++syncs_;
+      // A journal file made since the table was opened must survive power loss as a directory
+      // entry too, or its synced record could vanish with it: once per open.
+      if (!directorySynced_) {
+        fs_.syncDirectory(dir_);
+        directorySynced_ = true;
+        ++syncs_;
+      }
     }
   } catch (...) {
     try {

@@ -114,6 +114,7 @@ class Journal {
   bool locked_ = false;
   std::uint64_t syncs_ = 0;
   bool syncOnCommit_ = true;
+  bool directorySynced_ = false;
 };
 
 // Reads through a transaction when there is one (so staged writes are seen), else straight from

@@ -57,7 +57,11 @@ TEST(Journal, StagedWritesOverlayTheFileUntilCommit) {
   tx.commit();
   EXPECT_EQ(contents(dir.file("t.dbf")), std::string("01aX\0\0Q", 7));
   EXPECT_EQ(contents(dir.file("t.mdx")), "index");
-  EXPECT_EQ(f.journal->syncCount(), 1u) << "one sync per commit";
+  EXPECT_EQ(f.journal->syncCount(), 2u) << "the first commit also syncs the new journal's directory entry";
+  auto tx2 = f.journal->begin();
+  tx2.write(*f.b, 5, bytesOf("!"));
+  tx2.commit();
+  EXPECT_EQ(f.journal->syncCount(), 3u) << "one sync per commit after that";
 }
 
 TEST(Journal, ReplayCompletesAHalfAppliedCommitAndIgnoresATornTail) {
