@@ -129,6 +129,8 @@ int DatasetTableModel::fetch(int wanted) {
   const std::size_t have = rows_.size();
   {
     Bookmark home = dataset_->bookmark();
+    const bool atEnd = !home.empty() && dataset_->eof();
+    const bool atStart = !home.empty() && dataset_->bof();
     QSignalBlocker hold(dataset_);
     bool landed = rows_.empty() ? dataset_->first() : (dataset_->gotoBookmark(rows_.back()) && dataset_->next());
     while (landed) {
@@ -137,7 +139,12 @@ int DatasetTableModel::fetch(int wanted) {
       landed = dataset_->next();
     }
     if (!landed) complete_ = true;
-    if (!home.empty()) dataset_->gotoBookmark(home);
+    if (!home.empty()) {
+      // Going back clears the dataset's end flags; a move past the end sets them again.
+      dataset_->gotoBookmark(home);
+      if (atEnd) dataset_->next();
+      if (atStart) dataset_->prior();
+    }
   }
   if (more.empty()) return 0;
   const int from = rowCount();

@@ -2,8 +2,8 @@
 // A grid's model over a dataset. It keeps only the positions (bookmarks) of the rows fetched so
 // far and the values of a few recently shown rows; everything else is read from the table when a
 // view asks for it. Finding the rows walks the dataset (its order, filter and range decide what
-// a row is) with its signals held, so bound controls do not see the walk; a master's details do
-// follow it. Rows are fetched only while the dataset browses.
+// a row is) with its signals held, so bound controls do not see the walk (its eof/bof flags are
+// put back too); a master's details do follow it. Rows are fetched only while the dataset browses.
 //
 // Edits go through the dataset as typing would: the row becomes current, the record goes into
 // edit state and the pending change is posted when another row is edited or the dataset moves.

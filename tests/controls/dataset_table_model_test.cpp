@@ -108,10 +108,20 @@ TEST(DatasetTableModel, ReadsOnlyTheRowsAskedForWithoutMovingTheDatasetForItsWat
   EXPECT_EQ(g.model->rowCount(), 2 * DatasetTableModel::kFetchBatch);
   EXPECT_EQ(g.cell(100, 0), "C100");
   g.ds.last();
+  g.ds.next();
+  ASSERT_TRUE(g.ds.eof());
   g.attachTester();
   g.fetchAll();
   EXPECT_EQ(g.model->rowCount(), 300);
   EXPECT_FALSE(g.model->canFetchMore({}));
+  EXPECT_TRUE(g.ds.eof()) << "the walk must not clear the dataset's end flag";
+  g.ds.first();
+  g.ds.prior();
+  g.model->reload();
+  g.model->fetchMore({});
+  EXPECT_TRUE(g.ds.bof());
+  EXPECT_EQ(g.ds.field("CODE").asText(), "C0");
+  g.ds.last();
 
   QTableView view;
   view.setModel(g.model.get());
