@@ -203,6 +203,9 @@ Journal::~Journal() {
 }
 
 void Journal::lock(int timeoutMs) {
+  // The operating system grants a lock its holder already has, so a second change begun through
+  // the same journal would share the first one's lock and release it when it ends.
+  if (locked_) throwError(ErrorKind::InvalidInput, tablePath_, "a change to this table is already under way");
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   int pause = 1;
   while (!lockFile_.tryLock(lockOffset_, 1, LockMode::Exclusive)) {

@@ -58,6 +58,8 @@ TEST(Journal, StagedWritesOverlayTheFileUntilCommit) {
   EXPECT_EQ(contents(dir.file("t.dbf")), std::string("01aX\0\0Q", 7));
   EXPECT_EQ(contents(dir.file("t.mdx")), "index");
   EXPECT_EQ(f.journal->syncCount(), 2u) << "the first commit also syncs the new journal's directory entry";
+  EXPECT_THROW(f.journal->begin(), TableError) << "one change at a time through one journal";
+  { auto done = std::move(tx); }
   auto tx2 = f.journal->begin();
   tx2.write(*f.b, 5, bytesOf("!"));
   tx2.commit();
@@ -97,14 +99,16 @@ TEST(Journal, FailureBeforeTheCommitPointChangesNothing) {
   f.a->writeAt(0, bytesOf("before"));
   for (auto op : {FaultFileSystem::Op::Write, FaultFileSystem::Op::Sync}) {
     fault.arm(op, 1, FaultFileSystem::Action::Fail, 28, "-journal");
-    auto tx = f.journal->begin();
-    tx.write(*f.a, 0, bytesOf("after!"));
-    try {
-      tx.commit();
-      FAIL() << "the injected failure must surface";
-    } catch (const TableError& e) {
-      EXPECT_EQ(e.kind(), ErrorKind::Io);
-      EXPECT_NE(std::string(e.what()).find("No space left"), std::string::npos) << e.what();
+    {
+      auto tx = f.journal->begin();
+      tx.write(*f.a, 0, bytesOf("after!"));
+      try {
+        tx.commit();
+        FAIL() << "the injected failure must surface";
+      } catch (const TableError& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Io);
+        EXPECT_NE(std::string(e.what()).find("No space left"), std::string::npos) << e.what();
+      }
     }
     fault.disarm();
     EXPECT_EQ(contents(dir.file("t.dbf")), "before");
