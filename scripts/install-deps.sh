@@ -8,7 +8,8 @@ packages=(
   libsqlite3-dev sqlite3
   libdbd-xbase-perl python3-dbf python3-dbfread pxlib-dev
   fp-compiler fp-units-db
-  qt6-base-dev
+  qt6-base-dev qt6-svg-dev
+  xvfb xauth poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do
