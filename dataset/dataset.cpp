@@ -247,6 +247,9 @@ void Dataset::insert() {
 void Dataset::post() {
   checkOpen();
   if (state_ != DatasetState::Edit && state_ != DatasetState::Insert) return;
+  // A copy: an updater may add or remove updaters while it writes.
+  auto updaters = updaters_;
+  for (const auto& u : updaters) u.second();
   if (beforePost) beforePost(*this);
   Bookmark b = state_ == DatasetState::Insert ? table_->insert(buffer_) : table_->update(buffer_);
   lock_.reset();
@@ -263,6 +266,15 @@ void Dataset::post() {
   }
   emit afterPost();
   scrolled();
+}
+
+int Dataset::addRecordUpdater(std::function<void()> update) {
+  updaters_.emplace_back(++nextUpdater_, std::move(update));
+  return nextUpdater_;
+}
+
+void Dataset::removeRecordUpdater(int handle) {
+  std::erase_if(updaters_, [handle](const auto& u) { return u.first == handle; });
 }
 
 void Dataset::cancel() {

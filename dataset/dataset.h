@@ -96,6 +96,12 @@ class Dataset : public QObject {
   std::function<void(Dataset&)> onNewRecord;
   std::function<void(Dataset&)> beforePost;
 
+  // Bound controls still holding what the user typed (an edit box before Enter) write it here,
+  // just before a post, so before every move that posts too; a throw stops the post and leaves
+  // the record in edit with its changes. The handle is for removeRecordUpdater.
+  int addRecordUpdater(std::function<void()> update);
+  void removeRecordUpdater(int handle);
+
   // Used by Field.
   tables::Value fieldValue(int index) const;
   void setFieldValue(int index, const tables::Value& v);
@@ -145,6 +151,8 @@ class Dataset : public QObject {
   bool eof_ = false;
   bool bof_ = false;
   RecordFilter filter_;
+  std::vector<std::pair<int, std::function<void()>>> updaters_;
+  int nextUpdater_ = 0;
 };
 
 }  // namespace rf::dataset
