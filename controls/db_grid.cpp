@@ -1,0 +1,270 @@
+#include "controls/db_grid.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QScopedValueRollback>
+#include <algorithm>
+
+#include "tables/error.h"
+
+namespace rf::controls {
+
+using dataset::Dataset;
+using dataset::DatasetState;
+using dataset::DataSource;
+
+namespace {
+
+bool askWithMessageBox(QWidget* parent, const QString& question) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), question,
+                  QMessageBox::Ok | QMessageBox::Cancel, parent);
+  box.setDefaultButton(QMessageBox::Ok);
+  return box.exec() == QMessageBox::Ok;
+}
+
+// Room for the cell's margins and the grid line beside the characters.
+constexpr int kColumnPadding = 8;
+
+}  // namespace
+
+DbGrid::DbGrid(QWidget* parent) : QTableView(parent), confirm_(askWithMessageBox) {
+  setTabKeyNavigation(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setReadOnly(false);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  horizontalHeader()->setSectionsMovable(false);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+DbGrid::~DbGrid() {
+  // The view lets go of the model before the model goes.
+  for (auto& c : connections_) disconnect(c);
+  for (auto& c : sourceConnections_) disconnect(c);
+  setModel(nullptr);
+}
+
+Dataset* DbGrid::dataset() const { return source_ ? source_->dataset() : nullptr; }
+
+void DbGrid::setReadOnly(bool on) {
+  readOnly_ = on;
+  setEditTriggers(on ? QAbstractItemView::NoEditTriggers
+                     : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                           QAbstractItemView::AnyKeyPressed);
+}
+
+int DbGrid::columnPixels(int chars) const { return chars * fontMetrics().averageCharWidth() + kColumnPadding; }
+
+void DbGrid::setDataSource(DataSource* source, ColumnList columns) {
+  if (source != source_) {
+    for (auto& c : sourceConnections_) disconnect(c);
+    sourceConnections_.clear();
+    source_ = source;
+    // Another dataset behind the same source: the same columns over it.
+    if (source_)
+      sourceConnections_.push_back(connect(source_, &DataSource::datasetChanged, this, [this] { bind(); }));
+  }
+  columns_ = std::move(columns);
+  bind();
+}
+
+void DbGrid::bind() {
+  for (auto& c : connections_) disconnect(c);
+  connections_.clear();
+  std::unique_ptr<DatasetTableModel> old = std::move(model_);
+  Dataset* ds = dataset();
+  if (ds && ds->isOpen()) model_ = std::make_unique<DatasetTableModel>(ds, columns_);
+  setModel(model_.get());
+  old.reset();
+  if (!model_) return;
+  lastState_ = ds->state();
+  // The model connected to the dataset in its constructor, so it hears every change first and
+  // its rows are up to date when the grid looks for the current one.
+  connections_.push_back(connect(model_.get(), &DatasetTableModel::failed, this, &DbGrid::failed));
+  connections_.push_back(connect(ds, &Dataset::afterScroll, this, [this] { followDataset(); }));
+  connections_.push_back(connect(ds, &Dataset::stateChanged, this, &DbGrid::datasetStateChanged));
+  connections_.push_back(connect(ds, &Dataset::dataChanged, this, &DbGrid::fieldChanged));
+  for (int c = 0; c < model_->columnCount(); ++c)
+    horizontalHeader()->resizeSection(c, columnPixels(model_->headerData(c, Qt::Horizontal, Qt::UserRole).toInt()));
+  followDataset(0);
+}
+
+void DbGrid::reload() {
+  if (!model_) return;
+  const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+  model_->reload();
+  followDataset(column);
+}
+
+void DbGrid::followDataset(int column) {
+  if (!model_) return;
+  QScopedValueRollback<bool> hold(following_, true);
+  int row = -1;
+  try {
+    row = model_->currentRow();
+  } catch (const tables::TableError& e) {
+    emit failed(QString::fromStdString(e.what()));
+    return;
+  }
+  if (row < 0) return;
+  if (column < 0) column = currentIndex().isValid() ? currentIndex().column() : 0;
+  if (column >= model_->columnCount()) column = 0;
+  const QModelIndex target = model_->index(row, column);
+  if (target != currentIndex()) setCurrentIndex(target);
+  scrollTo(target);
+}
+
+void DbGrid::datasetStateChanged(DatasetState state) {
+  const DatasetState was = lastState_;
+  lastState_ = state;
+  if (!model_) return;
+  // The model forgets a closed dataset's rows for good; an open again needs them back.
+  if (was == DatasetState::Inactive && state != DatasetState::Inactive) {
+    reload();
+    return;
+  }
+  if (state == DatasetState::Insert) touched_ = false;
+  followDataset();
+}
+
+void DbGrid::fieldChanged(dataset::Field* field) {
+  Dataset* ds = dataset();
+  if (field && ds && ds->state() == DatasetState::Insert) touched_ = true;
+}
+
+void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  QTableView::currentChanged(current, previous);
+  if (following_ || !model_ || !current.isValid() || current.row() == previous.row()) return;
+  // The model posts a pending change before it moves; a refusal keeps the dataset where it was,
+  // and so the grid.
+  const bool moved = model_->setCurrentRow(current.row());
+  followDataset(moved ? current.column() : previous.column());
+}
+
+bool DbGrid::onLastRow() const {
+  return model_ && currentIndex().isValid() && currentIndex().row() == model_->rowCount() - 1 &&
+         !model_->canFetchMore({});
+}
+
+bool DbGrid::onUntouchedNewRow() const {
+  Dataset* ds = dataset();
+  return ds && ds->state() == DatasetState::Insert && !touched_;
+}
+
+int DbGrid::startRecord(bool append) {
+  Dataset* ds = dataset();
+  if (!model_ || readOnly_ || !ds || !ds->isOpen()) return -1;
+  const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+  int row = 0;
+  try {
+    // A record being edited or inserted is saved first, as a move would; the rows then reload.
+    if (ds->state() != DatasetState::Browse) ds->post();
+    if (append) {
+      // Every row has to be known before "after the last" means anything.
+      while (model_->canFetchMore({})) model_->fetchMore({});
+      row = model_->rowCount();
+    } else {
+      row = std::max(model_->currentRow(), 0);
+    }
+  } catch (const tables::TableError& e) {
+    emit failed(QString::fromStdString(e.what()));
+    followDataset(column);
+    return -1;
+  }
+  if (!model_->insertRows(row, 1)) {
+    // The new-record rule may have refused it, or stored it at once: either way the grid shows
+    // where the dataset stands now.
+    followDataset(column);
+    return -1;
+  }
+  touched_ = false;
+  followDataset(column);
+  return model_->currentRow();
+}
+
+void DbGrid::insertRecord() { startRecord(false); }
+
+void DbGrid::appendRecord() { startRecord(true); }
+
+void DbGrid::deleteRecord() {
+  Dataset* ds = dataset();
+  if (!model_ || readOnly_ || !ds || !ds->isOpen() || (ds->isEmpty() && ds->state() != DatasetState::Insert)) return;
+  int row = -1;
+  try {
+    row = model_->currentRow();
+  } catch (const tables::TableError& e) {
+    emit failed(QString::fromStdString(e.what()));
+    return;
+  }
+  if (row < 0 || !confirm_(this, kDeleteQuestion)) return;
+  const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+  model_->removeRows(row, 1);
+  followDataset(column);
+}
+
+QModelIndex DbGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  if (!model_) return QTableView::moveCursor(action, modifiers);
+  const QModelIndex at = currentIndex();
+  const int lastColumn = model_->columnCount() - 1;
+  const bool forward = action == MoveNext || action == MoveDown;
+  const bool wrapsRow = action == MoveNext && at.isValid() && at.column() >= lastColumn;
+  if (forward && at.isValid() && (action == MoveDown || wrapsRow) && at.row() == model_->rowCount() - 1 &&
+      model_->canFetchMore({}))
+    model_->fetchMore({});
+  if (forward && (action == MoveDown || wrapsRow) && onLastRow()) {
+    // Past the last row the platform grid appends a record, unless the new row it stands on
+    // is still untouched.
+    if (readOnly_ || onUntouchedNewRow()) return at;
+    startRecord(true);
+    // The new record's row, or the stored one's when the new-record rule saved it at once.
+    int row = -1;
+    try {
+      row = model_->currentRow();
+    } catch (const tables::TableError& e) {
+      emit failed(QString::fromStdString(e.what()));
+    }
+    if (row < 0 || row == at.row()) return currentIndex();
+    return model_->index(row, action == MoveNext ? 0 : at.column());
+  }
+  if (action == MoveNext && at.isValid()) {
+    if (at.column() < lastColumn) return model_->index(at.row(), at.column() + 1);
+    return model_->index(at.row() + 1, 0);
+  }
+  if (action == MovePrevious && at.isValid()) {
+    if (at.column() > 0) return model_->index(at.row(), at.column() - 1);
+    if (at.row() > 0) return model_->index(at.row() - 1, lastColumn);
+    return at;
+  }
+  return QTableView::moveCursor(action, modifiers);
+}
+
+void DbGrid::keyPressEvent(QKeyEvent* event) {
+  if (model_ && state() != EditingState) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Insert && mods == Qt::NoModifier) {
+      insertRecord();
+      event->accept();
+      return;
+    }
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && tabKeyNavigation() &&
+        !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+      // Tab never leaves the grid; handled here so that the one key makes one move (the base
+      // class lets a key it did not move on go on to the focus chain, which would come back).
+      const bool back = event->key() == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
+      const QModelIndex to = moveCursor(back ? MovePrevious : MoveNext, mods);
+      if (to.isValid() && to != currentIndex()) setCurrentIndex(to);
+      event->accept();
+      return;
+    }
+    if (event->key() == Qt::Key_Delete && mods == Qt::ControlModifier) {
+      deleteRecord();
+      event->accept();
+      return;
+    }
+  }
+  QTableView::keyPressEvent(event);
+}
+
+}  // namespace rf::controls

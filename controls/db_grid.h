@@ -1,0 +1,90 @@
+#pragma once
+// The grid the screens show a dataset in: a table view over a DatasetTableModel, bound to a data
+// source, keyed as the platform grid is. Tab and Shift+Tab walk the cells row by row; Insert
+// starts a new record, and Down (or Tab) past the last row appends one, both through the
+// dataset's insert so its new-record rule runs; Ctrl+Delete deletes the current record after
+// "Delete record?". The grid's current row is the dataset's current record both ways: a move of
+// the dataset (a navigator, a lookup) selects its row, a click on a row moves the dataset.
+// Refusals end the key's command and are announced by failed(); nothing is thrown back into
+// Qt's event loop.
+
+#include <QPointer>
+#include <QTableView>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "controls/dataset_table_model.h"
+#include "controls/grid_column.h"
+#include "dataset/data_source.h"
+
+namespace rf::controls {
+
+class DbGrid : public QTableView {
+  Q_OBJECT
+
+ public:
+  // Asks `question` with OK and Cancel; true for OK.
+  using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
+  static inline const QString kDeleteQuestion = QStringLiteral("Delete record?");
+
+  explicit DbGrid(QWidget* parent = nullptr);
+  ~DbGrid() override;
+
+  // An empty column list shows every visible field under its display label. The columns'
+  // fields are looked up when the grid binds to an open dataset (an unknown one throws).
+  void setDataSource(dataset::DataSource* source, ColumnList columns = {});
+  dataset::DataSource* dataSource() const { return source_; }
+  DatasetTableModel* gridModel() const { return model_.get(); }
+  // The Delete question; a message box until replaced (tests answer it themselves).
+  void setConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
+
+  // A read-only grid (a pick list) only moves: no editing in place, no new or deleted records.
+  void setReadOnly(bool on);
+  bool isReadOnly() const { return readOnly_; }
+
+  // The keyboard's commands, also for the screen's own buttons.
+  void insertRecord();  // before the current row, as the Insert key does
+  void appendRecord();  // after the last row
+  void deleteRecord();  // asks first
+  // After the dataset's order or filter changed: shows the rows afresh on the current record.
+  void reload();
+  // Pixels a column of `chars` characters takes in this grid's font.
+  int columnPixels(int chars) const;
+
+ signals:
+  void failed(const QString& message);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+ private:
+  dataset::Dataset* dataset() const;
+  // A model over the source's dataset with the columns given.
+  void bind();
+  // Selects the dataset's current record's row, in the column given (or the current one).
+  void followDataset(int column = -1);
+  void datasetStateChanged(dataset::DatasetState state);
+  void fieldChanged(dataset::Field* field);
+  // Starts a new record after the last row or before the current one; returns its row or -1.
+  int startRecord(bool append);
+  bool onLastRow() const;
+  bool onUntouchedNewRow() const;
+
+  QPointer<dataset::DataSource> source_;
+  std::unique_ptr<DatasetTableModel> model_;
+  ColumnList columns_;
+  std::vector<QMetaObject::Connection> connections_;
+  std::vector<QMetaObject::Connection> sourceConnections_;
+  Confirm confirm_;
+  dataset::DatasetState lastState_ = dataset::DatasetState::Inactive;
+  bool following_ = false;
+  bool readOnly_ = false;
+  // The record being inserted has been typed into since the grid started it; a new row nobody
+  // typed into is not followed by another one.
+  bool touched_ = false;
+};
+
+}  // namespace rf::controls

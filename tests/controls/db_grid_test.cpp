@@ -1,0 +1,220 @@
+// The grid keyed as a user would, over real tables in a temporary directory: cell walking,
+// inserting and appending through the dataset's new-record hook, deleting after the question,
+// and the grid's row and the dataset's record following each other.
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "controls/db_grid.h"
+#include "tables/error.h"
+#include "tests/dataset/dataset_fixtures.h"
+
+using rf::controls::DbGrid;
+using rf::dataset::DataSource;
+using rf::dataset::Dataset;
+using rf::dataset::DatasetState;
+using rf::test::PiecesTable;
+
+namespace {
+
+struct Screen {
+  Dataset ds;
+  DataSource source{&ds};
+  DbGrid grid;
+  std::vector<QString> asked;
+  bool answer = true;
+
+  explicit Screen(PiecesTable& t, rf::controls::ColumnList columns = {{"CODE", 8, "Code"}, {"NAME", 20, {}}}) {
+    ds.open(t.engine, t.request());
+    grid.setDataSource(&source, std::move(columns));
+    grid.setConfirm([this](QWidget*, const QString& q) {
+      asked.push_back(q);
+      return answer;
+    });
+    grid.resize(500, 300);
+    grid.show();
+    grid.setFocus();
+  }
+  void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(&grid, k, m); }
+  std::pair<int, int> at() const { return {grid.currentIndex().row(), grid.currentIndex().column()}; }
+  std::string code() { return ds.field("CODE").asText().toStdString(); }
+  // Types into the current cell and commits it with Return, as a user would.
+  void type(const QString& text) {
+    grid.edit(grid.currentIndex());
+    QWidget* editor = grid.indexWidget(grid.currentIndex());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+  }
+};
+
+TEST(DbGrid, ColumnsTakeTheirWidthInCharactersAndTitles) {
+  PiecesTable t({{"A", "one"}});
+  Screen s(t);
+  ASSERT_EQ(s.grid.model()->columnCount(), 2);
+  EXPECT_EQ(s.grid.model()->headerData(0, Qt::Horizontal).toString(), "Code");
+  EXPECT_EQ(s.grid.model()->headerData(1, Qt::Horizontal).toString(), "NAME");
+  EXPECT_EQ(s.grid.columnWidth(0), s.grid.columnPixels(8));
+  EXPECT_EQ(s.grid.columnWidth(1), s.grid.columnPixels(20));
+  EXPECT_GT(s.grid.columnPixels(20), s.grid.columnPixels(8));
+}
+
+TEST(DbGrid, TabWalksTheCellsAndTheRowFollowsTheDatasetBothWays) {
+  PiecesTable t({{"A", "one"}, {"B", "two"}, {"C", "three"}});
+  Screen s(t);
+  EXPECT_EQ(s.at(), std::make_pair(0, 0));
+  struct Step {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    std::pair<int, int> at;
+    const char* code;
+  };
+  const std::vector<Step> steps = {
+      {Qt::Key_Tab, Qt::NoModifier, {0, 1}, "A"},
+      {Qt::Key_Tab, Qt::NoModifier, {1, 0}, "B"},  // past the last column: the next row's first
+      {Qt::Key_Tab, Qt::NoModifier, {1, 1}, "B"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, {1, 0}, "B"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, {0, 1}, "A"},  // before the first: the prior row's last
+      {Qt::Key_Backtab, Qt::ShiftModifier, {0, 0}, "A"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, {0, 0}, "A"},  // nothing before the first cell
+      {Qt::Key_Down, Qt::NoModifier, {1, 0}, "B"},
+      {Qt::Key_End, Qt::ControlModifier, {2, 1}, "C"},
+  };
+  for (const Step& st : steps) {
+    s.key(st.key, st.mods);
+    EXPECT_EQ(s.at(), st.at) << st.code;
+    EXPECT_EQ(s.code(), st.code);
+  }
+  // A move of the dataset from elsewhere (a navigator) selects its row, keeping the column.
+  s.ds.first();
+  EXPECT_EQ(s.at(), std::make_pair(0, 1));
+  s.ds.next();
+  EXPECT_EQ(s.at(), std::make_pair(1, 1));
+  // A click on a cell moves the dataset.
+  const QModelIndex c = s.grid.model()->index(2, 0);
+  QTest::mouseClick(s.grid.viewport(), Qt::LeftButton, {}, s.grid.visualRect(c).center());
+  EXPECT_EQ(s.code(), "C");
+  EXPECT_TRUE(t.onDisk() == (std::vector<std::string>{"A=one", "B=two", "C=three"}));
+}
+
+TEST(DbGrid, InsertAndDownPastTheEndStartRecordsThroughTheNewRecordHook) {
+  PiecesTable t({{"A", "one"}, {"B", "two"}});
+  Screen s(t);
+  int started = 0;
+  s.ds.onNewRecord = [&](Dataset& d) {
+    ++started;
+    d.field("NAME").setText("new");
+  };
+  // Down on the last row appends; a second Down on the untouched new row adds nothing.
+  s.key(Qt::Key_Down);
+  s.key(Qt::Key_Down);
+  EXPECT_EQ(started, 1);
+  EXPECT_EQ(s.ds.state(), DatasetState::Insert);
+  EXPECT_EQ(s.at(), std::make_pair(2, 0));
+  s.key(Qt::Key_Down);
+  EXPECT_EQ(started, 1);
+  EXPECT_EQ(s.grid.model()->rowCount(), 3);
+  s.type("C");
+  EXPECT_EQ(s.code(), "C");
+  // Typed into, it is saved by the next Down, which appends another.
+  s.key(Qt::Key_Down);
+  EXPECT_EQ(started, 2);
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "B=two", "C=new"}));
+  EXPECT_EQ(s.ds.state(), DatasetState::Insert);
+  EXPECT_EQ(s.at(), std::make_pair(3, 0));
+  s.ds.cancel();
+  EXPECT_EQ(s.grid.model()->rowCount(), 3);
+
+  // Tab past the last cell appends too; Insert starts one where the grid stands. A new-record
+  // rule that stores the record at once leaves the grid on the stored record's row.
+  s.ds.onNewRecord = [&](Dataset& d) {
+    ++started;
+    d.field("CODE").setText("Z" + QString::number(started));
+    d.post();
+  };
+  s.ds.first();
+  s.key(Qt::Key_Insert);
+  EXPECT_EQ(started, 3);
+  EXPECT_EQ(s.ds.state(), DatasetState::Browse);
+  EXPECT_EQ(s.code(), "Z3");
+  EXPECT_EQ(s.grid.model()->data(s.grid.currentIndex()).toString(), "Z3");
+  s.ds.last();
+  s.key(Qt::Key_Tab);
+  s.key(Qt::Key_Tab);
+  EXPECT_EQ(started, 4);
+  EXPECT_EQ(s.code(), "Z4");
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "B=two", "C=new", "Z3=", "Z4="}));
+  EXPECT_EQ(s.grid.model()->data(s.grid.currentIndex()).toString(), "Z4") << "Tab lands in the first column";
+
+  // A refused new record leaves the grid where it was and is announced.
+  s.ds.onNewRecord = [](Dataset&) { rf::tables::throwError(rf::tables::ErrorKind::InvalidInput, "pieces.dbf", "refused"); };
+  QSignalSpy failed(&s.grid, &DbGrid::failed);
+  s.ds.first();
+  s.key(Qt::Key_Insert);
+  ASSERT_EQ(failed.count(), 1);
+  EXPECT_EQ(failed[0][0].toString(), "pieces.dbf: refused");
+  EXPECT_EQ(s.ds.state(), DatasetState::Browse);
+  EXPECT_EQ(s.code(), "A");
+  EXPECT_EQ(s.at().first, 0);
+}
+
+TEST(DbGrid, CtrlDeleteAsksAndDeletesOnlyOnOk) {
+  PiecesTable t({{"A", "one"}, {"B", "two"}, {"C", "three"}});
+  Screen s(t);
+  s.key(Qt::Key_Down);
+  s.answer = false;
+  s.key(Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(s.asked, (std::vector<QString>{"Delete record?"}));
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "B=two", "C=three"}));
+  s.key(Qt::Key_Delete);  // without Ctrl it is no command of the grid's
+  EXPECT_EQ(s.asked.size(), 1u);
+
+  s.answer = true;
+  s.key(Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "C=three"}));
+  EXPECT_EQ(s.grid.model()->rowCount(), 2);
+  EXPECT_EQ(s.code(), "C");
+  EXPECT_EQ(s.at().first, 1);
+}
+
+TEST(DbGrid, ARefusedSaveKeepsTheRowAndIsAnnounced) {
+  PiecesTable t({{"A", "one"}, {"B", "two"}});
+  Screen s(t);
+  s.key(Qt::Key_Tab);
+  s.type("uno");
+  EXPECT_EQ(s.ds.state(), DatasetState::Edit);
+  s.ds.beforePost = [](Dataset&) { rf::tables::throwError(rf::tables::ErrorKind::InvalidInput, "pieces.dbf", "Field value required"); };
+  QSignalSpy failed(&s.grid, &DbGrid::failed);
+  s.key(Qt::Key_Down);
+  ASSERT_EQ(failed.count(), 1);
+  EXPECT_EQ(failed[0][0].toString(), "pieces.dbf: Field value required");
+  EXPECT_EQ(s.at(), std::make_pair(0, 1));
+  EXPECT_EQ(s.ds.state(), DatasetState::Edit);
+  EXPECT_EQ(s.code(), "A");
+  s.ds.beforePost = nullptr;
+  s.key(Qt::Key_Down);
+  EXPECT_EQ(s.code(), "B");
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=uno", "B=two"}));
+}
+
+TEST(DbGrid, ReopenedOrRefilteredDatasetShowsItsRowsAgain) {
+  PiecesTable t({{"A", "one"}, {"B", "two"}, {"C", "three"}});
+  Screen s(t);
+  s.ds.close();
+  EXPECT_EQ(s.grid.model()->rowCount(), 0);
+  s.ds.open(t.engine, t.request());
+  s.ds.last();
+  EXPECT_EQ(s.grid.model()->rowCount(), 3);
+  EXPECT_EQ(s.at().first, 2);
+
+  s.ds.setFilter({{"CODE", rf::dataset::FilterCriterion::Kind::Value, "b or c", {}, {}, {}, false}});
+  s.grid.reload();
+  EXPECT_EQ(s.grid.model()->rowCount(), 2);
+  EXPECT_EQ(s.at().first, 0);
+  EXPECT_EQ(s.grid.model()->data(s.grid.currentIndex()).toString(), "B");
+}
+
+}  // namespace
