@@ -60,6 +60,14 @@ foreach(def IN LISTS definitions)
   run_tool(check "${scratch}/${table}")
 endforeach()
 
-file(REMOVE_RECURSE "${OUT}")
+# Replaces only a folder this script made (it carries the stamp), an empty one (the build tool
+# makes the folder of its output) or none: OUT might name another build folder by mistake.
+if(EXISTS "${OUT}")
+  file(GLOB present "${OUT}/*")
+  if(present AND NOT EXISTS "${OUT}/.delivered")
+    message(FATAL_ERROR "${OUT} exists and was not made by this script; not replacing it")
+  endif()
+  file(REMOVE_RECURSE "${OUT}")
+endif()
 file(RENAME "${scratch}" "${OUT}")
 file(TOUCH "${OUT}/.delivered")
