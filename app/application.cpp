@@ -1,0 +1,101 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+
+#include "app/about_box.h"
+#include "app/bulk_delete.h"
+#include "app/clipboard_commands.h"
+#include "app/help.h"
+#include "app/main_window.h"
+#include "app/pending_changes.h"
+#include "controls/command_runner.h"
+#include "controls/hint_tracker.h"
+#include "data/data_module.h"
+#include "data/fm_pref.h"
+#include "inventory/fm_inven_brw.h"
+
+namespace rf::app {
+
+void Application::showModeless(QWidget* screen) {
+  screen->show();
+  if (screen->isMinimized()) screen->showNormal();
+  screen->raise();
+  screen->activateWindow();
+}
+
+Application::Application(tables::Engine& engine) : engine_(engine) {
+  // The order of creation: each screen after those whose tables or data sources it binds to.
+  main_ = std::make_unique<Tmain>();
+  dmMain_ = std::make_unique<data::TdmMain>(engine_);
+  fmPref_ = std::make_unique<data::TfmPref>(*dmMain_);
+  fmInvenBrw_ = std::make_unique<inventory::TfmInvenBrw>(*dmMain_);
+  about_ = std::make_unique<TFM_ABOUT>(main_.get());
+  attachCommands();
+}
+
+Application::~Application() = default;
+
+std::vector<dataset::Dataset*> Application::tables() const {
+  std::vector<dataset::Dataset*> all = dmMain_->tables();
+  all.push_back(&fmInvenBrw_->tbInven());
+  all.push_back(&fmInvenBrw_->tbWaybill());
+  return all;
+}
+
+void Application::attachCommands() {
+  Tmain& m = *main_;
+  QMenu* file = m.fileMenu();
+  auto showBrowse = [this] { showModeless(fmInvenBrw_.get()); };
+  m.addCommand(file, m.fileAnchor(QStringLiteral("sepLookups")), QStringLiteral("ModelRailroadInventory1"),
+               QStringLiteral("Model Railroad Inventory"), QStringLiteral("open_folder.svg"), {}, showBrowse);
+  m.setToolCommand(QStringLiteral("tbInvenBrw"), showBrowse);
+  m.addCommand(file, m.fileAnchor(QStringLiteral("sepDelete")), QStringLiteral("Prefrences1"),
+               QStringLiteral("&Preferences"), QStringLiteral("open_folder.svg"), {}, [this] { fmPref_->exec(); });
+  m.addCommand(file, m.fileAnchor(QStringLiteral("sepExit")), QStringLiteral("DeleteRecords1"),
+               QStringLiteral("Delete Records"), {}, {},
+               [this] { DeleteRecords1Click(main_.get(), *fmInvenBrw_); });
+
+  clipboard_ = new ClipboardCommands(m.editMenu(), main_.get());
+
+  QMenu* help = m.helpMenu();
+  m.addCommand(help, nullptr, QStringLiteral("Contents1"), QStringLiteral("&Contents"),
+               QStringLiteral("help_contents.svg"), {}, showHelpContents);
+  help->addSeparator();
+  m.addCommand(help, nullptr, QStringLiteral("HelpAboutItem"), QStringLiteral("&About..."), {},
+               QStringLiteral("About|Displays program information, version number, and copyright"),
+               [this] { about_->exec(); });
+  m.setToolCommand(QStringLiteral("tbHelp"), showHelpContents);
+
+  // The report menu's items and the report manager's button arrive with the reports.
+  m.reportsMenu()->menuAction()->setVisible(!m.reportsMenu()->isEmpty());
+
+  m.canClose = [this] { return resolvePendingChanges(main_.get(), tables()); };
+}
+
+int runApplication(tables::Engine& engine) {
+  helpFileName().clear();
+  QApplication::setApplicationName(QStringLiteral("Railfolio"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Railfolio"));
+  std::unique_ptr<Application> app;
+  try {
+    app = std::make_unique<Application>(engine);
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, QStringLiteral("Application Error"), QString::fromUtf8(e.what()));
+    return 1;
+  }
+  controls::HintTracker hints;
+  QObject::connect(&hints, &controls::HintTracker::hintChanged, &app->main(), &Tmain::showHint);
+  // Without a window manager (a bare X server) maximizing does nothing: the window is given the
+  // work area itself first.
+  if (QScreen* screen = QGuiApplication::primaryScreen()) app->main().setGeometry(screen->availableGeometry());
+  app->main().showMaximized();
+  // The run ends when the main window closes, whatever other screens are open.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QObject::connect(&app->main(), &Tmain::closed, qApp, &QApplication::quit, Qt::QueuedConnection);
+  return QApplication::exec();
+}
+
+}  // namespace rf::app
