@@ -10,7 +10,7 @@ template <class T>
 T parseCount(const std::string& option, const std::string& text, T max) {
   T v{};
   auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || v > max)
+  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || v < T{} || v > max)
     throw SampleUsageError(option + ": '" + text + "' is not a whole number from 0 to " + std::to_string(max));
   return v;
 }
