@@ -95,7 +95,7 @@ const DatasetTableModel::Row* DatasetTableModel::readRow(int row) const {
 }
 
 QVariant DatasetTableModel::data(const QModelIndex& index, int role) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid) || !dataset_->isOpen()) return {};
   const int column = index.column();
   const Field& field = fieldOf(column);
   if (role == Qt::TextAlignmentRole)
@@ -111,6 +111,8 @@ QVariant DatasetTableModel::headerData(int section, Qt::Orientation orientation,
   if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
     return QAbstractTableModel::headerData(section, orientation, role);
   const GridColumn& c = columns_[static_cast<std::size_t>(section)];
+  // A closed table (being emptied, or one that could not be opened again) has no fields to ask.
+  if (!dataset_->isOpen()) return role == Qt::DisplayRole ? QVariant(c.title) : QVariant();
   if (role == Qt::DisplayRole) return c.title.isEmpty() ? fieldOf(section).displayLabel() : c.title;
   if (role == Qt::UserRole) return c.width > 0 ? c.width : fieldOf(section).displayWidth();
   return {};

@@ -49,6 +49,10 @@ TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Q
 }
 
 TfmInvenBrw::~TfmInvenBrw() {
+  // The views go before the tables they read.
+  delete grid_;
+  delete model_;
+  delete navigator_;
   tbWaybill_->close();
   tbInven_->close();
 }
