@@ -97,14 +97,20 @@ std::vector<std::uint8_t> paintPhoto(const Piece& piece) {
     p.setBrush(accent);
     p.drawRect(QRectF(30, 104, 260, 4));
     lettering(p, QRectF(60, 78, 200, 8), letters, piece.mark.size() + 5);
-  } else if (piece.carClass == "HT" || piece.carClass == "GB" || piece.carClass == "FM" || piece.carClass == "FC") {
+  } else if (piece.carClass == "HT" || piece.carClass == "LO" || piece.carClass == "GB" || piece.carClass == "FM" ||
+             piece.carClass == "FC") {
     const qreal top = piece.carClass == "FM" || piece.carClass == "FC" ? 94 : 70;
     p.setPen(Qt::NoPen);
     p.setBrush(body);
     p.drawRect(QRectF(30, top, 260, 108 - top));
     p.setPen(QPen(accent, 2));
     for (int x = 50; x < 290; x += 26) p.drawLine(QPointF(x, top + 2), QPointF(x, 106));  // ribs
-    if (piece.carClass == "HT") {
+    if (piece.carClass == "LO") {
+      p.setPen(Qt::NoPen);
+      p.setBrush(body.darker(120));
+      p.drawRect(QRectF(28, top - 6, 264, 6));  // roof with its hatches
+    }
+    if (piece.carClass == "HT" || piece.carClass == "LO") {
       p.setPen(Qt::NoPen);
       p.setBrush(body.darker(130));
       QPainterPath bays;

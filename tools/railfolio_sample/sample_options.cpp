@@ -1,6 +1,7 @@
 #include "tools/railfolio_sample/sample_options.h"
 
 #include <charconv>
+#include <type_traits>
 
 namespace rf::sample {
 
@@ -10,7 +11,9 @@ template <class T>
 T parseCount(const std::string& option, const std::string& text, T max) {
   T v{};
   auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || v < T{} || v > max)
+  bool negative = false;
+  if constexpr (std::is_signed_v<T>) negative = v < 0;
+  if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || negative || v > max)
     throw SampleUsageError(option + ": '" + text + "' is not a whole number from 0 to " + std::to_string(max));
   return v;
 }
