@@ -33,8 +33,13 @@ LookupDialog::LookupDialog(Dataset* lookup, const QString& lookupField, const Co
   grid_->setDataSource(&source_, columns);
   searchColumn_->setObjectName(QStringLiteral("lookupSearchColumn"));
   searchColumn_->setEditable(false);
-  for (int c = 0; c < grid_->model()->columnCount(); ++c)
+  // The code is what users mostly type: its column is searched by until another is chosen.
+  int codeColumn = 0;
+  for (int c = 0; c < grid_->model()->columnCount(); ++c) {
     searchColumn_->addItem(grid_->model()->headerData(c, Qt::Horizontal).toString());
+    if (grid_->gridModel()->fieldOf(c).index() == lookupField_ && codeColumn == 0) codeColumn = c;
+  }
+  searchColumn_->setCurrentIndex(codeColumn);
   search_->setObjectName(QStringLiteral("lookupSearch"));
   buttons_->button(QDialogButtonBox::Ok)->setDefault(true);
 
