@@ -9,7 +9,7 @@ packages=(
   libdbd-xbase-perl python3-dbf python3-dbfread pxlib-dev
   fp-compiler fp-units-db
   qt6-base-dev qt6-svg-dev
-  xvfb xauth x11-apps netpbm poppler-utils
+  xvfb xauth x11-apps xdotool netpbm poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do
