@@ -81,6 +81,17 @@ bool contains(const std::vector<std::string>& list, const char* key) {
   return std::find(list.begin(), list.end(), key) != list.end();
 }
 
+// Marks of companies that own cars but run no trains, and of passenger-only roads.
+const std::array<const char*, 4> kCarOwners{{"TTX", "GATX", "UTLX", "PFE"}};
+const std::array<const char*, 2> kPassengerOnly{{"AMTK", "VIA"}};
+
+template <std::size_t n>
+bool oneOf(const std::string& mark, const std::array<const char*, n>& marks) {
+  for (const char* m : marks)
+    if (mark == m) return true;
+  return false;
+}
+
 double cents(double v) { return std::round(v * 100) / 100; }
 double tenths(double v) { return std::round(v * 10) / 10; }
 
@@ -135,6 +146,25 @@ PieceMaker::PieceMaker(const SeedLists& seeds, SampleRandom& random) : seeds_(se
 }
 
 const PieceMaker::Kind& PieceMaker::pickKind() { return *kinds_[random_.weighted(kindWeights_)]; }
+
+std::string PieceMaker::pickMark(const Kind& kind) {
+  // Tank cars, reefers and flat cars often belong to the car companies; a railroad's own
+  // equipment carries its mark; passenger-only roads own no freight cars.
+  const std::string carClass = kind.carClass;
+  const char* owner = nullptr;
+  if (carClass == "TM") owner = random_.chance(0.5) ? "GATX" : "UTLX";
+  else if (carClass == "RS" || carClass == "RP") owner = "PFE";
+  else if (carClass == "FM" || carClass == "FC") owner = "TTX";
+  if (owner && random_.chance(0.4) && contains(seeds_.railroads, owner)) return owner;
+  std::vector<const std::string*> roads;
+  for (const auto& m : seeds_.railroads) {
+    if (oneOf(m, kCarOwners)) continue;
+    if (kind.eqType == 1 && oneOf(m, kPassengerOnly)) continue;
+    roads.push_back(&m);
+  }
+  if (roads.empty()) return random_.pick(seeds_.railroads);
+  return *roads[random_.below(roads.size())];
+}
 
 std::string PieceMaker::pickScale() {
   std::vector<double> weights;
@@ -198,7 +228,7 @@ Piece PieceMaker::make(double asset) {
   p.category = kind.category;
   p.carClass = kind.carClass;
   p.description = kind.description;
-  p.mark = random_.pick(seeds_.railroads);
+  p.mark = pickMark(kind);
   p.livery = liveryFor(p.mark, p.eqType, p.carClass);
   p.paint = p.livery.name;
   const bool loco = p.eqType == 0;
@@ -247,10 +277,11 @@ Piece PieceMaker::make(double asset) {
   p.trucks = pickTrucks(kind);
   p.couplers = pickCoupler(p.scale, p.eqType);
   // Model length in inches; weight in ounces after the usual rule of an ounce plus half an ounce
-  // per inch in HO, scaled with the model's volume for the other scales.
+  // per inch in HO, scaled with the model's cross-section for the other scales (scaling with
+  // the volume makes large-scale cars far too heavy).
   p.length = tenths(kind.prototypeFeet * 12.0 / ratio);
-  const double volume = std::pow(87.1 / ratio, 3.0);
-  p.weight = tenths((1.0 + 0.5 * kind.prototypeFeet * 12.0 / 87.1) * volume * (loco ? 2.5 : 1.0));
+  const double section = std::pow(87.1 / ratio, 2.0);
+  p.weight = tenths((1.0 + 0.5 * kind.prototypeFeet * 12.0 / 87.1) * section * (loco ? 2.5 : 1.0));
 
   if (loco && random_.chance(0.6)) {
     p.user1 = "DCC";

@@ -46,6 +46,7 @@ class PieceMaker {
 
  private:
   const Kind& pickKind();
+  std::string pickMark(const Kind& kind);
   std::string pickScale();
   const Manufacturer& pickManufacturer(const std::string& scale);
   std::string pickCoupler(const std::string& scale, int eqType);
