@@ -4,7 +4,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPainter>
 #include <QScopedValueRollback>
+#include <QStyleOptionHeader>
 #include <algorithm>
 
 #include "tables/error.h"
@@ -27,6 +29,31 @@ bool askWithMessageBox(QWidget* parent, const QString& question) {
 // Room for the cell's margins and the grid line beside the characters.
 constexpr int kColumnPadding = 8;
 
+// The strip left of the rows: instead of row numbers, the platform grid's marker on the
+// current row (a triangle; an I-beam while it is edited, a star while it is new).
+class RowIndicator : public QHeaderView {
+ public:
+  explicit RowIndicator(DbGrid* grid) : QHeaderView(Qt::Vertical, grid), grid_(grid) {
+    setSectionResizeMode(QHeaderView::Fixed);
+    setSectionsClickable(false);
+  }
+  QSize sizeHint() const override { return {fontMetrics().height() + 6, QHeaderView::sizeHint().height()}; }
+
+ protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override {
+    QStyleOptionHeader opt;
+    initStyleOption(&opt);
+    opt.rect = rect;
+    opt.section = logicalIndex;
+    opt.textAlignment = Qt::AlignCenter;
+    opt.text = DbGrid::rowMarkText(grid_->rowMark(logicalIndex));
+    style()->drawControl(QStyle::CE_Header, &opt, painter, this);
+  }
+
+ private:
+  DbGrid* grid_;
+};
+
 }  // namespace
 
 DbGrid::DbGrid(QWidget* parent) : QTableView(parent), confirm_(askWithMessageBox) {
@@ -34,6 +61,7 @@ DbGrid::DbGrid(QWidget* parent) : QTableView(parent), confirm_(askWithMessageBox
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
   setReadOnly(false);
+  setVerticalHeader(new RowIndicator(this));
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   horizontalHeader()->setSectionsMovable(false);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -53,6 +81,24 @@ void DbGrid::setReadOnly(bool on) {
   setEditTriggers(on ? QAbstractItemView::NoEditTriggers
                      : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                            QAbstractItemView::AnyKeyPressed);
+}
+
+DbGrid::RowMark DbGrid::rowMark(int row) const {
+  Dataset* ds = dataset();
+  if (!model_ || !ds || !ds->isOpen() || row < 0 || row != currentIndex().row()) return RowMark::None;
+  if (ds->state() == DatasetState::Insert) return RowMark::Insert;
+  if (ds->state() == DatasetState::Edit) return RowMark::Edit;
+  return RowMark::Current;
+}
+
+QString DbGrid::rowMarkText(RowMark mark) {
+  switch (mark) {
+    case RowMark::None: return {};
+    case RowMark::Current: return QStringLiteral("\u25B6");
+    case RowMark::Edit: return QStringLiteral("I");
+    case RowMark::Insert: return QStringLiteral("*");
+  }
+  return {};
 }
 
 int DbGrid::columnPixels(int chars) const { return chars * fontMetrics().averageCharWidth() + kColumnPadding; }
@@ -127,6 +173,7 @@ void DbGrid::datasetStateChanged(DatasetState state) {
   }
   if (state == DatasetState::Insert) touched_ = false;
   followDataset();
+  verticalHeader()->viewport()->update();
 }
 
 void DbGrid::fieldChanged(dataset::Field* field) {
@@ -136,6 +183,7 @@ void DbGrid::fieldChanged(dataset::Field* field) {
 
 void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTableView::currentChanged(current, previous);
+  verticalHeader()->viewport()->update();
   if (following_ || !model_ || !current.isValid() || current.row() == previous.row()) return;
   // The model posts a pending change before it moves; a refusal keeps the dataset where it was,
   // and so the grid.

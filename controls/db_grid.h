@@ -52,6 +52,12 @@ class DbGrid : public QTableView {
   // Pixels a column of `chars` characters takes in this grid's font.
   int columnPixels(int chars) const;
 
+  // What the row indicator at the left shows for a row: the current record, and whether it is
+  // being edited or inserted.
+  enum class RowMark { None, Current, Edit, Insert };
+  RowMark rowMark(int row) const;
+  static QString rowMarkText(RowMark mark);
+
  signals:
   void failed(const QString& message);
 

@@ -100,6 +100,29 @@ TEST(DbGrid, TabWalksTheCellsAndTheRowFollowsTheDatasetBothWays) {
   EXPECT_TRUE(t.onDisk() == (std::vector<std::string>{"A=one", "B=two", "C=three"}));
 }
 
+TEST(DbGrid, TheRowIndicatorMarksTheCurrentRecordAndWhetherItIsEditedOrNew) {
+  PiecesTable t({{"A", "one"}, {"B", "two"}});
+  Screen s(t);
+  using Mark = DbGrid::RowMark;
+  auto marks = [&] {
+    std::vector<Mark> out;
+    for (int r = 0; r < s.grid.model()->rowCount(); ++r) out.push_back(s.grid.rowMark(r));
+    return out;
+  };
+  EXPECT_EQ(marks(), (std::vector<Mark>{Mark::Current, Mark::None}));
+  s.ds.next();
+  EXPECT_EQ(marks(), (std::vector<Mark>{Mark::None, Mark::Current}));
+  s.type("C");
+  EXPECT_EQ(marks(), (std::vector<Mark>{Mark::None, Mark::Edit}));
+  s.key(Qt::Key_Down);  // saves and appends
+  EXPECT_EQ(marks(), (std::vector<Mark>{Mark::None, Mark::None, Mark::Insert}));
+  s.ds.cancel();
+  EXPECT_EQ(marks(), (std::vector<Mark>{Mark::None, Mark::Current}));
+  EXPECT_EQ(DbGrid::rowMarkText(Mark::Insert), "*");
+  EXPECT_TRUE(DbGrid::rowMarkText(Mark::None).isEmpty());
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "C=two"}));
+}
+
 TEST(DbGrid, InsertAndDownPastTheEndStartRecordsThroughTheNewRecordHook) {
   PiecesTable t({{"A", "one"}, {"B", "two"}});
   Screen s(t);
