@@ -1,5 +1,7 @@
 #include "controls/dataset_table_model.h"
 
+#include <QRegularExpression>
+
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <algorithm>
@@ -74,7 +76,20 @@ bool DatasetTableModel::isCurrent(int row) const {
 
 QVariant DatasetTableModel::valueOf(const tables::Value& v, FieldType type, int role) {
   if (role == Qt::EditRole && type == FieldType::Logical) return v.isBlank() ? QVariant() : QVariant(v.asLogical());
-  return dataset::textFromValue(v);
+  if (type == FieldType::Binary) return v.isBlank() ? QString() : kPictureMark;
+  QString text = dataset::textFromValue(v);
+  // A memo shows its first line; the whole text is edited in a memo window, not in a cell.
+  if (type == FieldType::Memo) text = text.section(QRegularExpression(QStringLiteral("[\r\n]")), 0, 0);
+  return text;
+}
+
+tables::Value DatasetTableModel::cellValue(const tables::Record& r, int field) const {
+  // A cell holds no more than it shows: a photo of megabytes is only a mark, read from the
+  // record without loading the blob.
+  auto& table = dataset_->table();
+  if (table.schema().fields()[static_cast<std::size_t>(field)].type == FieldType::Binary)
+    return table.hasValue(r, field) ? tables::Value::text("") : tables::Value::blank();
+  return table.get(r, field);
 }
 
 const DatasetTableModel::Row* DatasetTableModel::readRow(int row) const {
@@ -85,7 +100,7 @@ const DatasetTableModel::Row* DatasetTableModel::readRow(int row) const {
     if (!reader_) reader_ = dataset_->table().openCursor();
     if (!reader_->gotoBookmark(rows_[static_cast<std::size_t>(bookmarkIndex(row))])) return nullptr;
     auto values = std::make_unique<Row>();
-    for (int c : fieldIndex_) values->push_back(dataset_->table().get(reader_->record(), c));
+    for (int c : fieldIndex_) values->push_back(cellValue(reader_->record(), c));
     cache_.insert(row, values.release());
     return cache_.object(row);
   } catch (const tables::TableError&) {
@@ -101,7 +116,10 @@ QVariant DatasetTableModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::TextAlignmentRole)
     return QVariant::fromValue(Qt::Alignment(isNumeric(field.type()) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
-  if (isCurrent(index.row())) return valueOf(field.value(), field.type(), role);
+  if (isCurrent(index.row())) {
+    if (field.type() == FieldType::Binary) return field.hasValue() ? kPictureMark : QString();
+    return valueOf(field.value(), field.type(), role);
+  }
   const Row* values = readRow(index.row());
   if (!values) return {};
   return valueOf((*values)[static_cast<std::size_t>(column)], field.type(), role);

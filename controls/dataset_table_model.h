@@ -52,6 +52,9 @@ class DatasetTableModel : public QAbstractTableModel {
   // After the dataset's order, filter or range changed, or other writers changed the table.
   void reload();
 
+  // What a cell of a binary field (a photo) shows when it holds something.
+  static inline const QString kPictureMark = QStringLiteral("(picture)");
+
   static constexpr int kFetchBatch = 64;
   static constexpr int kCachedRows = 256;
 
@@ -69,6 +72,7 @@ class DatasetTableModel : public QAbstractTableModel {
   int bookmarkIndex(int row) const;
   bool isCurrent(int row) const;
   static QVariant valueOf(const tables::Value& v, tables::FieldType type, int role);
+  tables::Value cellValue(const tables::Record& r, int field) const;
   // The values of a row the dataset does not stand on (null when its record is gone).
   const Row* readRow(int row) const;
   int fetch(int wanted);

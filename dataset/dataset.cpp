@@ -194,6 +194,12 @@ Value Dataset::fieldValue(int index) const {
   return Value::blank();
 }
 
+bool Dataset::fieldHasValue(int index) const {
+  if (state_ == DatasetState::Edit || state_ == DatasetState::Insert) return table_->hasValue(buffer_, index);
+  if (hasRecord()) return table_->hasValue(cursor_->record(), index);
+  return false;
+}
+
 void Dataset::setFieldValue(int index, const Value& v) {
   checkEditing();
   table_->set(buffer_, index, v);

@@ -104,6 +104,7 @@ class Dataset : public QObject {
 
   // Used by Field.
   tables::Value fieldValue(int index) const;
+  bool fieldHasValue(int index) const;
   void setFieldValue(int index, const tables::Value& v);
   void checkEditing() const;
 

@@ -40,6 +40,7 @@ Field::Field(Dataset& dataset, int index, const tables::FieldDef& def)
       displayWidth_(defaultDisplayWidth(def)) {}
 
 Value Field::value() const { return dataset_.fieldValue(index_); }
+bool Field::hasValue() const { return dataset_.fieldHasValue(index_); }
 
 void Field::setValue(const Value& v) { dataset_.setFieldValue(index_, v); }
 

@@ -34,6 +34,8 @@ class Field {
 
   tables::Value value() const;
   bool isNull() const { return value().isBlank(); }
+  // Whether there is a value, without reading a memo or blob from its file.
+  bool hasValue() const;
   // Every setter needs the dataset in edit or insert state and throws TableError otherwise.
   void setValue(const tables::Value& v);
   void clear() { setValue(tables::Value::blank()); }

@@ -401,6 +401,15 @@ Value ParadoxTable::get(const Record& r, int field) {
   return Value::bytes(std::move(data));
 }
 
+bool ParadoxTable::hasValue(const Record& r, int field) {
+  if (field < 0 || field >= static_cast<int>(layouts_.size()) || r.image().size() != header_.recordSize ||
+      !isBlobCode(layout(field).code))
+    return Table::hasValue(r, field);
+  if (const Value* p = r.pendingFor(field)) return !p->isBlank();
+  const FieldLayout& l = layout(field);
+  return readBlobRef(r.image().data() + l.offset, l.length).length != 0;
+}
+
 void ParadoxTable::set(Record& r, int field, const Value& v) {
   if (field < 0 || field >= static_cast<int>(layouts_.size()))
     throwError(ErrorKind::InvalidInput, path_, "no field number " + std::to_string(field));

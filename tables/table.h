@@ -128,6 +128,10 @@ class Table {
 
   // Field access on a record of this table.
   virtual Value get(const Record& r, int field) = 0;
+  // Whether the field holds a value, answered from the record itself where the format allows:
+  // a memo or blob is not read from its file (a grid shows a mark for a 5 MB photo without
+  // loading it).
+  virtual bool hasValue(const Record& r, int field) { return !get(r, field).isBlank(); }
   // Converts and stores; text is cut to the field's width. Throws InvalidInput for a value the
   // field cannot hold (characters outside the code page, a number that does not fit, ...).
   virtual void set(Record& r, int field, const Value& v) = 0;

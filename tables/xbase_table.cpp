@@ -225,6 +225,15 @@ Value XbaseTable::get(const Record& r, int field) {
   return Value::bytes(std::move(m.data));
 }
 
+bool XbaseTable::hasValue(const Record& r, int field) {
+  if (field < 0 || static_cast<std::size_t>(field) >= schema_.size() || r.image().size() != header_.recordLength ||
+      !codec_->isBlob(field))
+    return Table::hasValue(r, field);
+  if (const Value* p = r.pendingFor(field)) return !p->isBlank();
+  if (codec_->isNull(r.image().data(), field)) return false;
+  return memo_ && codec_->memoBlock(r.image().data(), field) != 0;
+}
+
 void XbaseTable::set(Record& r, int field, const Value& v) {
   if (field < 0 || static_cast<std::size_t>(field) >= schema_.size())
     throwError(ErrorKind::InvalidInput, path_, "field number out of range");

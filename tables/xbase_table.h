@@ -33,6 +33,7 @@ class XbaseTable final : public Table {
   std::unique_ptr<Cursor> openCursorOnFields(const std::vector<std::string>& fields) override;
 
   Value get(const Record& r, int field) override;
+  bool hasValue(const Record& r, int field) override;
   void set(Record& r, int field, const Value& v) override;
   using Table::get;
   using Table::set;
