@@ -1,6 +1,7 @@
 #include "controls/db_edit.h"
 
 #include <QKeyEvent>
+#include <QLocale>
 #include <exception>
 
 namespace rf::controls {
@@ -18,8 +19,25 @@ void DbEdit::showField() {
   // QLineEdit's own limit when the field has no width of characters.
   constexpr int kUnlimited = 32767;
   setMaxLength(f && f->type() == tables::FieldType::Text && f->width() > 0 ? f->width() : kUnlimited);
-  setText(f ? f->asText() : QString());
+  setText(f ? shownText(*f) : QString());
   setCursorPosition(0);
+}
+
+QString DbEdit::shownText(const dataset::Field& f) const {
+  // Money reads in the system's currency format while nobody types in the box; typing starts
+  // from the plain number, which is what the field takes back.
+  if (f.type() == tables::FieldType::Money && !hasFocus() && !f.isNull()) return QLocale().toCurrencyString(f.asNumber());
+  return f.asText();
+}
+
+void DbEdit::focusInEvent(QFocusEvent* event) {
+  if (!link_.modified()) showField();
+  QLineEdit::focusInEvent(event);
+}
+
+void DbEdit::focusOutEvent(QFocusEvent* event) {
+  QLineEdit::focusOutEvent(event);  // commits what was typed
+  if (!link_.modified() && !hasFocus()) showField();
 }
 
 void DbEdit::typed() {

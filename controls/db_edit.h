@@ -3,7 +3,8 @@
 // width in characters (text fields). Typing puts the record into edit state (the data source's
 // auto-edit); the text is written into the field when the user presses Enter or leaves the box,
 // and in any case just before the record is posted, so Post or a move never loses it. Escape
-// drops what was typed and shows the field again.
+// drops what was typed and shows the field again. Money shows in the system's currency format
+// except while the box has the focus.
 //
 // A text the field refuses (a number or a date that does not convert) leaves the focus in the box
 // with its text selected. Written on Enter or on leaving the box, the refusal is announced by
@@ -38,9 +39,12 @@ class DbEdit : public QLineEdit {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   void showField();
+  QString shownText(const dataset::Field& f) const;
   void typed();
   void commit();
   void write(dataset::Field& field);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLocale>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -130,6 +131,51 @@ TEST(DbEdit, WithoutAutoEditABrowsingRecordTakesNoTyping) {
   QTest::keyClicks(name, "x");
   QTest::keyClick(name, Qt::Key_Return);
   EXPECT_EQ(w.ds.field("NAME").asText(), "xone");
+}
+
+TEST(DbEdit, MoneyReadsInTheCurrencyFormatExceptWhileTyped) {
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  rf::test::TempDir dir;
+  rf::tables::Engine engine(dir.file("e.conf"));
+  rf::tables::TableDef def;
+  def.format = rf::tables::Format::Paradox;
+  def.fields = {rf::test::pxField("Cost", rf::tables::FieldType::Money, '$')};
+  {
+    auto tb = engine.create(dir.file("costs.db"), def);
+    for (double cost : {1234.5, 0.0}) {
+      rf::tables::Record r = tb->blankRecord();
+      if (cost != 0) tb->set(r, "Cost", rf::tables::Value::number(cost));
+      tb->insert(r);
+    }
+  }
+  rf::dataset::Dataset ds;
+  ds.open(engine, {dir.file("costs.db"), {}, {}, {}, false, false});
+  rf::dataset::DataSource source(&ds);
+  QWidget window;
+  auto* layout = new QVBoxLayout(&window);
+  auto* cost = new DbEdit;
+  auto* other = new QLineEdit;
+  layout->addWidget(other);  // takes the focus when the window opens
+  layout->addWidget(cost);
+  cost->setDataSource(&source);
+  cost->setFieldName("Cost");
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  EXPECT_EQ(cost->text().toStdString(), "$1,234.50");
+  cost->setFocus();
+  EXPECT_EQ(cost->text().toStdString(), "1234.5") << "typing starts from the plain number";
+  other->setFocus();
+  EXPECT_EQ(cost->text().toStdString(), "$1,234.50");
+  cost->setFocus();
+  cost->selectAll();
+  QTest::keyClicks(cost, "99.9");
+  other->setFocus();
+  EXPECT_EQ(cost->text().toStdString(), "$99.90");
+  EXPECT_EQ(ds.field("Cost").asNumber(), 99.9);
+  ds.next();
+  EXPECT_EQ(cost->text().toStdString(), "") << "an empty field shows nothing, not $0.00";
+  QLocale::setDefault(QLocale::c());
 }
 
 TEST(DbDisabledEdit, ShowsTheFieldAsTheRecordIsSavedAndIsNeverFocused) {
