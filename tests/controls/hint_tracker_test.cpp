@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 
 #include "controls/hint_tracker.h"
@@ -175,6 +176,17 @@ TEST(HintTracker, MenuItemsAnnounceTheirHintWhileHighlighted) {
   // The menu closes: the control under the pointer speaks again.
   after->hover();
   file->hide();
+  EXPECT_EQ(tracker.hint(), "Reporting mark of the car");
+
+  // Highlighting with the keyboard, as the menu itself does it.
+  file->popup(QPoint(0, 0));
+  file->setActiveAction(before);
+  EXPECT_EQ(tracker.hint(), "Open a data directory");
+  QTest::keyClick(file, Qt::Key_Down);
+  EXPECT_EQ(file->activeAction(), after);
+  EXPECT_EQ(tracker.hint(), "Quit the application");
+  QTest::keyClick(file, Qt::Key_Escape);
+  EXPECT_FALSE(file->isVisible());
   EXPECT_EQ(tracker.hint(), "Reporting mark of the car");
 
   // A context menu of the dialog, parented nowhere, is followed as well.
