@@ -78,8 +78,10 @@ Dataset* DbGrid::dataset() const { return source_ ? source_->dataset() : nullptr
 
 void DbGrid::setReadOnly(bool on) {
   readOnly_ = on;
+  // A double-click is the screen's (the browse screen opens its edit screen on it); a cell is
+  // edited by typing, F2 or a click on the current cell.
   setEditTriggers(on ? QAbstractItemView::NoEditTriggers
-                     : QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                     : QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed |
                            QAbstractItemView::AnyKeyPressed);
 }
 
@@ -101,7 +103,12 @@ QString DbGrid::rowMarkText(RowMark mark) {
   return {};
 }
 
-int DbGrid::columnPixels(int chars) const { return chars * fontMetrics().averageCharWidth() + kColumnPadding; }
+int DbGrid::columnPixels(int chars) const {
+  // A digit's width: dates, numbers and codes in capitals fit the characters they were given,
+  // where the average width of running text would cut them off.
+  const QFontMetrics fm = fontMetrics();
+  return chars * std::max(fm.averageCharWidth(), fm.horizontalAdvance(QLatin1Char('0'))) + kColumnPadding;
+}
 
 void DbGrid::setDataSource(DataSource* source, ColumnList columns) {
   if (source != source_) {
@@ -126,6 +133,8 @@ void DbGrid::bind() {
   old.reset();
   if (!model_) return;
   lastState_ = ds->state();
+  shownOrder_ = ds->indexName();
+  shownFiltered_ = ds->isFiltered();
   // The model connected to the dataset in its constructor, so it hears every change first and
   // its rows are up to date when the grid looks for the current one.
   connections_.push_back(connect(model_.get(), &DatasetTableModel::failed, this, &DbGrid::failed));
@@ -140,12 +149,22 @@ void DbGrid::bind() {
 void DbGrid::reload() {
   if (!model_) return;
   const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+  if (Dataset* ds = dataset(); ds && ds->isOpen()) {
+    shownOrder_ = ds->indexName();
+    shownFiltered_ = ds->isFiltered();
+  }
   model_->reload();
   followDataset(column);
 }
 
 void DbGrid::followDataset(int column) {
   if (!model_) return;
+  if (Dataset* ds = dataset(); ds && ds->isOpen() && ds->state() == DatasetState::Browse &&
+                               (ds->indexName() != shownOrder_ || ds->isFiltered() != shownFiltered_)) {
+    // The rows were read in another order or under another filter.
+    reload();
+    return;
+  }
   QScopedValueRollback<bool> hold(following_, true);
   int row = -1;
   try {
@@ -305,6 +324,17 @@ void DbGrid::keyPressEvent(QKeyEvent* event) {
       if (to.isValid() && to != currentIndex()) setCurrentIndex(to);
       event->accept();
       return;
+    }
+    if (event->key() == Qt::Key_Escape && mods == Qt::NoModifier) {
+      // With no cell being typed into, Escape drops the record's pending change.
+      Dataset* ds = dataset();
+      if (ds && (ds->state() == DatasetState::Edit || ds->state() == DatasetState::Insert)) {
+        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+        ds->cancel();
+        followDataset(column);
+        event->accept();
+        return;
+      }
     }
     if (event->key() == Qt::Key_Delete && mods == Qt::ControlModifier) {
       deleteRecord();

@@ -3,7 +3,8 @@
 // source, keyed as the platform grid is. Tab and Shift+Tab walk the cells row by row; Insert
 // starts a new record, and Down (or Tab) past the last row appends one, both through the
 // dataset's insert so its new-record rule runs; Ctrl+Delete deletes the current record after
-// "Delete record?". The grid's current row is the dataset's current record both ways: a move of
+// "Delete record?"; Escape (with no cell being typed into) drops the record's pending change.
+// The grid's current row is the dataset's current record both ways: a move of
 // the dataset (a navigator, a lookup) selects its row, a click on a row moves the dataset.
 // Refusals end the key's command and are announced by failed(); nothing is thrown back into
 // Qt's event loop.
@@ -47,7 +48,9 @@ class DbGrid : public QTableView {
   void insertRecord();  // before the current row, as the Insert key does
   void appendRecord();  // after the last row
   void deleteRecord();  // asks first
-  // After the dataset's order or filter changed: shows the rows afresh on the current record.
+  // Shows the rows afresh on the current record: after other writers changed the table, or
+  // after one filter was swapped for another. A change of order, and a filter set or removed,
+  // the grid notices by itself when the dataset moves.
   void reload();
   // Pixels a column of `chars` characters takes in this grid's font.
   int columnPixels(int chars) const;
@@ -88,6 +91,9 @@ class DbGrid : public QTableView {
   dataset::DatasetState lastState_ = dataset::DatasetState::Inactive;
   bool following_ = false;
   bool readOnly_ = false;
+  // The order and filtering the rows were read in.
+  QString shownOrder_;
+  bool shownFiltered_ = false;
   // The record being inserted has been typed into since the grid started it; a new row nobody
   // typed into is not followed by another one.
   bool touched_ = false;

@@ -223,21 +223,61 @@ TEST(DbGrid, ARefusedSaveKeepsTheRowAndIsAnnounced) {
   EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=uno", "B=two"}));
 }
 
-TEST(DbGrid, ReopenedOrRefilteredDatasetShowsItsRowsAgain) {
-  PiecesTable t({{"A", "one"}, {"B", "two"}, {"C", "three"}});
+TEST(DbGrid, FollowsTheDatasetsOrderFilterAndReopening) {
+  PiecesTable t({{"C", "three"}, {"A", "one"}, {"B", "two"}});
   Screen s(t);
+  auto codes = [&] {
+    std::vector<std::string> out;
+    for (int r = 0; r < s.grid.model()->rowCount(); ++r)
+      out.push_back(s.grid.model()->data(s.grid.model()->index(r, 0)).toString().toStdString());
+    return out;
+  };
+  EXPECT_EQ(codes(), (std::vector<std::string>{"C", "A", "B"}));
+  // Another order (an order selector) keeps the record and shows the rows in the new order.
+  s.ds.next();
+  s.ds.setIndexName("CODE");
+  EXPECT_EQ(codes(), (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(s.at().first, 0);
+  EXPECT_EQ(s.code(), "A");
+  s.ds.setIndexName(Dataset::kPrimaryKey);
+  EXPECT_EQ(codes(), (std::vector<std::string>{"C", "A", "B"}));
+
+  // A filter set or removed shows at once; one filter swapped for another needs reload().
+  using Criterion = rf::dataset::FilterCriterion;
+  s.ds.setFilter({{"CODE", Criterion::Kind::Value, "b or c", {}, {}, {}, false}});
+  EXPECT_EQ(codes(), (std::vector<std::string>{"C", "B"}));
+  s.ds.setFilter({{"CODE", Criterion::Kind::Value, "a or b", {}, {}, {}, false}});
+  s.grid.reload();
+  EXPECT_EQ(codes(), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(s.grid.model()->data(s.grid.currentIndex()).toString(), "A");
+  s.ds.clearFilter();
+  EXPECT_EQ(codes(), (std::vector<std::string>{"C", "A", "B"}));
+
   s.ds.close();
   EXPECT_EQ(s.grid.model()->rowCount(), 0);
   s.ds.open(t.engine, t.request());
   s.ds.last();
-  EXPECT_EQ(s.grid.model()->rowCount(), 3);
+  EXPECT_EQ(codes(), (std::vector<std::string>{"C", "A", "B"}));
   EXPECT_EQ(s.at().first, 2);
+}
 
-  s.ds.setFilter({{"CODE", rf::dataset::FilterCriterion::Kind::Value, "b or c", {}, {}, {}, false}});
-  s.grid.reload();
+TEST(DbGrid, EscapeDropsTheRecordsPendingChange) {
+  PiecesTable t({{"A", "one"}, {"B", "two"}});
+  Screen s(t);
+  s.key(Qt::Key_Tab);
+  s.type("uno");
+  ASSERT_EQ(s.ds.state(), DatasetState::Edit);
+  s.key(Qt::Key_Escape);
+  EXPECT_EQ(s.ds.state(), DatasetState::Browse);
+  EXPECT_EQ(s.ds.field("NAME").asText(), "one");
+  EXPECT_EQ(s.grid.model()->data(s.grid.currentIndex()).toString(), "one");
+  EXPECT_EQ(s.at(), std::make_pair(0, 1));
+  // A new row dropped so goes away.
+  s.key(Qt::Key_Insert);
+  ASSERT_EQ(s.ds.state(), DatasetState::Insert);
+  s.key(Qt::Key_Escape);
   EXPECT_EQ(s.grid.model()->rowCount(), 2);
-  EXPECT_EQ(s.at().first, 0);
-  EXPECT_EQ(s.grid.model()->data(s.grid.currentIndex()).toString(), "B");
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "B=two"}));
 }
 
 }  // namespace
