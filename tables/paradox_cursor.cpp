@@ -166,6 +166,12 @@ void ParadoxCursor::sync() {
   pendingOrdinal_ = ordinal_;
 }
 
+void ParadoxCursor::startRun() {
+  // A jump starts a new run: only block changes made step by step since it can form a loop.
+  blockSteps_ = 0;
+  runDirection_ = 0;
+}
+
 bool ParadoxCursor::finishMove(std::optional<Pos> p, std::uint64_t ordinal, bool forward) {
   // A run of block changes in one direction longer than the file has blocks can only be a loop
   // in the chain (one that is consistent in both directions, so nextPos/priorPos let it pass).
@@ -201,6 +207,7 @@ bool ParadoxCursor::finishMove(std::optional<Pos> p, std::uint64_t ordinal, bool
 }
 
 bool ParadoxCursor::first() {
+  startRun();
   sync();
   auto p = rangeFirst();
   if (!p) {
@@ -212,6 +219,7 @@ bool ParadoxCursor::first() {
 }
 
 bool ParadoxCursor::last() {
+  startRun();
   sync();
   auto p = rangeLast();
   if (!p) {
@@ -252,6 +260,7 @@ const Record& ParadoxCursor::record() const {
 Bookmark ParadoxCursor::bookmark() const { return record().bookmark(); }
 
 bool ParadoxCursor::gotoBookmark(const Bookmark& b) {
+  startRun();
   sync();
   BlockIo io;
   std::optional<Pos> p;
@@ -303,6 +312,7 @@ std::vector<std::uint8_t> ParadoxCursor::encodeKey(const std::vector<Value>& val
 }
 
 bool ParadoxCursor::seek(const std::vector<Value>& key) {
+  startRun();
   std::vector<std::uint8_t> k = encodeKey(key);
   sync();
   if (key.empty()) return first();

@@ -50,6 +50,7 @@ class ParadoxCursor final : public Cursor {
   const std::uint8_t* current() const { return index_ ? entry_.data() : record_.image().data(); }
   void sync();
   void land(Pos p, std::uint64_t ordinal);
+  void startRun();
   bool finishMove(std::optional<Pos> p, std::uint64_t ordinal, bool forward);
   void setEmpty();
   bool inRange(const std::uint8_t* entry) const;
