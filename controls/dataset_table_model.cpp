@@ -1,5 +1,6 @@
 #include "controls/dataset_table_model.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 
 #include <QScopedValueRollback>
@@ -77,6 +78,9 @@ bool DatasetTableModel::isCurrent(int row) const {
 QVariant DatasetTableModel::valueOf(const tables::Value& v, FieldType type, int role) {
   if (role == Qt::EditRole && type == FieldType::Logical) return v.isBlank() ? QVariant() : QVariant(v.asLogical());
   if (type == FieldType::Binary) return v.isBlank() ? QString() : kPictureMark;
+  // Money shows in the system's currency format; it is edited as a plain number.
+  if (type == FieldType::Money && role == Qt::DisplayRole && !v.isBlank())
+    return QLocale::system().toCurrencyString(v.asNumber());
   QString text = dataset::textFromValue(v);
   // A memo shows its first line; the whole text is edited in a memo window, not in a cell.
   if (type == FieldType::Memo) text = text.section(QRegularExpression(QStringLiteral("[\r\n]")), 0, 0);

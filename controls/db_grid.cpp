@@ -131,7 +131,14 @@ void DbGrid::bind() {
   if (ds && ds->isOpen()) model_ = std::make_unique<DatasetTableModel>(ds, columns_);
   setModel(model_.get());
   old.reset();
-  if (!model_) return;
+  if (!model_) {
+    // A dataset still closed: the columns are looked up once it opens.
+    if (ds)
+      connections_.push_back(connect(ds, &Dataset::stateChanged, this, [this](DatasetState state) {
+        if (state != DatasetState::Inactive) bind();
+      }));
+    return;
+  }
   lastState_ = ds->state();
   shownOrder_ = ds->indexName();
   shownFiltered_ = ds->isFiltered();

@@ -76,6 +76,19 @@ QToolButton* RecordNavigator::button(NavButton b) const {
   return it == shown_.end() ? nullptr : it->second;
 }
 
+QToolButton* RecordNavigator::addCustomButton(const QString& objectName, const QIcon& icon, const QString& hint,
+                                              std::optional<NavButton> before) {
+  auto* w = new QToolButton(this);
+  w->setObjectName(objectName);
+  w->setIcon(icon);
+  w->setStatusTip(hint);
+  w->setToolTip(showHints_ ? hint : QString());
+  w->setFocusPolicy(Qt::NoFocus);
+  QToolButton* next = before ? button(*before) : nullptr;
+  layout_->insertWidget(next ? layout_->indexOf(next) : layout_->count(), w);
+  return w;
+}
+
 void RecordNavigator::setShowHints(bool on) {
   showHints_ = on;
   for (auto& [b, w] : shown_) w->setToolTip(on ? navButtonHint(b) : QString());
@@ -118,7 +131,9 @@ void RecordNavigator::perform(NavButton b) {
   if (!allowed(b)) return;
   try {
     run(b);
-  } catch (const tables::TableError& e) {
+  } catch (const std::exception& e) {
+    // Any refusal (the engine's, or a field's conversion) ends the command; none may cross Qt's
+    // event loop.
     updateButtons();
     emit failed(QString::fromStdString(e.what()));
     return;

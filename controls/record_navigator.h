@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "controls/navigator_button.h"
@@ -39,6 +40,10 @@ class RecordNavigator : public QWidget {
   const std::vector<NavButton>& buttons() const { return order_; }
   // Null when the button is not shown.
   QToolButton* button(NavButton b) const;
+  // A button of the screen's own (always enabled), placed before `before` or, when that is not
+  // shown, at the end; the screen connects its clicked(). Add them after setButtons.
+  QToolButton* addCustomButton(const QString& objectName, const QIcon& icon, const QString& hint,
+                               std::optional<NavButton> before = {});
   // Tooltips are off by default (the hint still goes to the status line through the status tip).
   void setShowHints(bool on);
   bool showHints() const { return showHints_; }

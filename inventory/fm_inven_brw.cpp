@@ -1,16 +1,27 @@
 #include "inventory/fm_inven_brw.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QTableView>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScreen>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "controls/command_runner.h"
-#include "controls/dataset_table_model.h"
+#include "controls/db_grid.h"
+#include "controls/filter_dialog.h"
+#include "controls/order_selector.h"
 #include "controls/record_navigator.h"
 #include "data/table_catalogue.h"
 #include "data/table_opener.h"
+#include "inventory/inventory_columns.h"
+#include "inventory/inventory_rules.h"
+#include "pictures/pictures.h"
 
 namespace rf::inventory {
+
+using controls::NavButton;
 
 TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Qt::Window), dm_(dm) {
   setObjectName(QStringLiteral("fmInvenBrw"));
@@ -23,35 +34,89 @@ TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Q
   tbWaybill_->setObjectName(QStringLiteral("tbWaybill"));
   dsWaybill_ = new dataset::DataSource(tbWaybill_, this);
   dsWaybill_->setObjectName(QStringLiteral("dsWaybill"));
+  installInventoryRules(*tbInven_, dm_.tbOptions());
   openInventory();
   openWaybills();
 
-  navigator_ = new controls::RecordNavigator(this);
+  // The strip: the navigator at the left, the order at the right.
+  auto* strip = new QWidget(this);
+  strip->setObjectName(QStringLiteral("pnlStrip"));
+  strip->setFixedHeight(40);
+  navigator_ = new controls::RecordNavigator(strip);
   navigator_->setObjectName(QStringLiteral("wwDBNavigator1"));
+  navigator_->setButtons({NavButton::First, NavButton::Prior, NavButton::Next, NavButton::Last, NavButton::Insert,
+                          NavButton::Edit, NavButton::Cancel, NavButton::Bookmark, NavButton::GotoBookmark,
+                          NavButton::Delete, NavButton::Post, NavButton::Refresh, NavButton::Filter,
+                          NavButton::Close});
+  navigator_->button(NavButton::Close)->setIcon(pictures::picture(QStringLiteral("close_door_red.svg")));
+  for (NavButton b : navigator_->buttons()) {
+    QToolButton* w = navigator_->button(b);
+    w->setAutoRaise(true);
+    w->setFixedSize(33, 31);
+    w->setIconSize(QSize(16, 16));
+  }
   navigator_->setDataSource(dsInven_);
-  connect(navigator_, &controls::RecordNavigator::failed, this,
-          [this](const QString& message) { controls::showError(this, message); });
-  connect(navigator_, &controls::RecordNavigator::closeRequested, this, &QWidget::close);
+  connect(navigator_, &controls::RecordNavigator::failed, this, &TfmInvenBrw::showError);
+  connect(navigator_, &controls::RecordNavigator::filterRequested, this, &TfmInvenBrw::showFilterDialog);
+  connect(navigator_, &controls::RecordNavigator::closeRequested, this, &TfmInvenBrw::wwDBNavigator1CloseClick);
+  // A refresh re-reads the table: the list shows what other programs changed.
+  connect(navigator_, &controls::RecordNavigator::clicked, this, [this](NavButton b) {
+    if (b == NavButton::Refresh) reloadGrid();
+  });
 
-  model_ = new controls::DatasetTableModel(tbInven_, {}, this);
-  connect(model_, &controls::DatasetTableModel::failed, this,
-          [this](const QString& message) { controls::showError(this, message); });
-  grid_ = new QTableView(this);
+  auto* orderLabel = new QLabel(QStringLiteral("Order:"), strip);
+  order_ = new controls::OrderSelector(strip);
+  order_->setObjectName(QStringLiteral("wwKeyCombo1"));
+  order_->setFixedWidth(101);
+  order_->setDataSource(dsInven_);
+  orderLabel->setBuddy(order_);
+  connect(order_, &controls::OrderSelector::failed, this, &TfmInvenBrw::showError);
+  // Connected after the selector's own handler, so the list is read in the new order.
+  connect(order_, &QComboBox::activated, this, [this] { reloadGrid(); });
+
+  auto* stripRow = new QHBoxLayout(strip);
+  stripRow->setContentsMargins(4, 4, 4, 4);
+  stripRow->addWidget(navigator_);
+  stripRow->addStretch(1);
+  stripRow->addWidget(orderLabel);
+  stripRow->addWidget(order_);
+
+  grid_ = new controls::DbGrid(this);
   grid_->setObjectName(QStringLiteral("wwDBGrid1"));
-  grid_->setModel(model_);
+  grid_->setDataSource(dsInven_, inventoryGridColumns());
+  grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  grid_->setShowGrid(true);
+  // One line a row, as a list of thousands of pieces reads best.
+  grid_->setWordWrap(false);
+  grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+  connect(grid_, &controls::DbGrid::failed, this, &TfmInvenBrw::showError);
 
-  auto* strip = new QHBoxLayout;
-  strip->addWidget(navigator_);
-  strip->addStretch(1);
+  filter_ = new controls::FilterDialog(this);
+  filter_->setObjectName(QStringLiteral("wwFilterDialog1"));
+  controls::FilterSettings settings;
+  settings.caption = QStringLiteral("Filter Inventory Records");
+  settings.fields = inventoryFilterFields();
+  settings.order = controls::FilterSettings::FieldOrder::ByFieldNumber;
+  settings.selectedField = QStringLiteral("I_REPMK");
+  settings.defaultMatch = dataset::FilterCriterion::Match::StartsWith;
+  settings.caseSensitive = false;
+  filter_->setSettings(settings);
+  filter_->setDataset(tbInven_);
+
   auto* column = new QVBoxLayout(this);
-  column->addLayout(strip);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(strip);
   column->addWidget(grid_, 1);
 }
 
 TfmInvenBrw::~TfmInvenBrw() {
   // The views go before the tables they read.
   delete grid_;
-  delete model_;
+  delete order_;
   delete navigator_;
   tbWaybill_->close();
   tbInven_->close();
@@ -64,6 +129,26 @@ void TfmInvenBrw::openWaybills() {
   tbWaybill_->setMaster(tbInven_, {QStringLiteral("I_ASSET")});
 }
 
-void TfmInvenBrw::reloadGrid() { model_->reload(); }
+void TfmInvenBrw::reloadGrid() {
+  if (grid_) grid_->reload();
+}
+
+void TfmInvenBrw::showFilterDialog() {
+  filter_->prepare();
+  if (filter_->exec() == QDialog::Accepted) reloadGrid();
+}
+
+void TfmInvenBrw::wwDBNavigator1CloseClick() { close(); }
+
+void TfmInvenBrw::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The screen takes the whole work area the first time it shows; afterwards where the user left it.
+  if (!placed_) {
+    placed_ = true;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->availableGeometry());
+  }
+}
+
+void TfmInvenBrw::showError(const QString& message) { controls::showError(this, message); }
 
 }  // namespace rf::inventory
