@@ -33,7 +33,8 @@ class DbGrid : public QTableView {
   ~DbGrid() override;
 
   // An empty column list shows every visible field under its display label. The columns'
-  // fields are looked up when the grid binds to an open dataset (an unknown one throws).
+  // fields are looked up when the grid binds to an open dataset (an unknown one throws), or, for
+  // a dataset still closed, when it opens.
   void setDataSource(dataset::DataSource* source, ColumnList columns = {});
   dataset::DataSource* dataSource() const { return source_; }
   DatasetTableModel* gridModel() const { return model_.get(); }

@@ -259,6 +259,17 @@ TEST(DbGrid, FollowsTheDatasetsOrderFilterAndReopening) {
   s.ds.last();
   EXPECT_EQ(codes(), (std::vector<std::string>{"C", "A", "B"}));
   EXPECT_EQ(s.at().first, 2);
+
+  // Bound before its dataset opens, as a screen made before its table is.
+  Dataset later;
+  DataSource source(&later);
+  DbGrid grid;
+  grid.setDataSource(&source, {{"NAME", 20, {}}});
+  EXPECT_EQ(grid.model(), nullptr);
+  later.open(t.engine, t.request());
+  ASSERT_NE(grid.model(), nullptr);
+  EXPECT_EQ(grid.model()->columnCount(), 1);
+  EXPECT_EQ(grid.model()->data(grid.currentIndex()).toString(), "three");
 }
 
 TEST(DbGrid, EscapeDropsTheRecordsPendingChange) {
