@@ -82,6 +82,7 @@ FilterDialog::FilterDialog(QWidget* parent)
   layout->addLayout(body, 1);
   layout->addWidget(buttons_);
 
+  buttons_->button(QDialogButtonBox::Ok)->setDefault(true);
   connect(buttons_, &QDialogButtonBox::accepted, this, &FilterDialog::accept);
   connect(buttons_, &QDialogButtonBox::rejected, this, &FilterDialog::reject);
   connect(fieldList_, &QListWidget::currentRowChanged, this, [this] { showCriterion(); });

@@ -3,7 +3,9 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,6 +43,7 @@ LookupDialog::LookupDialog(Dataset* lookup, const QString& lookupField, const Co
   }
   searchColumn_->setCurrentIndex(codeColumn);
   search_->setObjectName(QStringLiteral("lookupSearch"));
+  search_->installEventFilter(this);
   buttons_->button(QDialogButtonBox::Ok)->setDefault(true);
 
   auto* bar = new QHBoxLayout;
@@ -69,6 +72,24 @@ LookupDialog::LookupDialog(Dataset* lookup, const QString& lookupField, const Co
 }
 
 LookupDialog::~LookupDialog() = default;
+
+bool LookupDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == search_ && event->type() == QEvent::KeyPress) {
+    // The moving keys go on to the list, so the user can type and then step from there.
+    auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+      case Qt::Key_PageUp:
+      case Qt::Key_PageDown:
+        QCoreApplication::sendEvent(grid_, event);
+        return true;
+      default:
+        break;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
 
 int LookupDialog::searchColumn() const { return searchColumn_->currentIndex(); }
 

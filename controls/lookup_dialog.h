@@ -59,6 +59,9 @@ class LookupDialog : public QDialog {
   // A refusal of the engine while searching; the dataset stays where it was.
   void failed(const QString& message);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   enum class Match { Prefix, Equal };
   bool find(int fieldIndex, const QString& text, Match match);

@@ -104,6 +104,18 @@ TEST(LookupDialog, TypingSearchesFromTheStartOfTheColumnRegardlessOfCase) {
   QTest::keyClicks(d.searchBox(), "Ta");
   EXPECT_EQ(code(ds), "ab");
 
+  // The moving keys in the search box step through the list.
+  d.searchBox()->clear();
+  d.setSearchColumn(0);
+  QTest::keyClicks(d.searchBox(), "b");
+  EXPECT_EQ(code(ds), "BX");
+  QTest::keyClick(d.searchBox(), Qt::Key_Down);
+  EXPECT_EQ(code(ds), "Bz");
+  QTest::keyClick(d.searchBox(), Qt::Key_Up);
+  QTest::keyClick(d.searchBox(), Qt::Key_Up);
+  EXPECT_EQ(code(ds), "Ab");
+  EXPECT_EQ(d.searchBox()->text(), "b");
+
   // Locating a value takes the whole text of the lookup field.
   EXPECT_TRUE(d.locate("bz"));
   EXPECT_EQ(code(ds), "Bz");
