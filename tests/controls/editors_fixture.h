@@ -3,6 +3,7 @@
 // data source, and a look at the file as another reader sees it.
 
 #include <QTest>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <string>
