@@ -9,6 +9,8 @@ DbMemo::DbMemo(QWidget* parent) : QPlainTextEdit(parent) {
   // Line breaks are stored as the Windows programs that share these files write them (CR LF);
   // the box itself works with LF.
   link_.setWriter([this](dataset::Field& f) { f.setMemo(toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"))); });
+  // Tab goes on to the next control, as in the rest of a screen; a memo takes no tab characters.
+  setTabChangesFocus(true);
   connect(&link_, &FieldLink::refresh, this, &DbMemo::showField);
   connect(this, &QPlainTextEdit::textChanged, this, &DbMemo::changed);
   showField();

@@ -54,7 +54,8 @@ TEST(DbMemo, LeavingTheBoxWritesEscapeDropsAndWordWrapIsTheScreensChoice) {
 
   memo->setFocus();
   QTest::keyClicks(memo, "kept");
-  other->setFocus();
+  QTest::keyClick(memo, Qt::Key_Tab);
+  EXPECT_TRUE(other->hasFocus()) << "Tab leaves the box";
   EXPECT_EQ(w.ds.field("NOTES").asText(), "kept");
 
   memo->setFocus();
