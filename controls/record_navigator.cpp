@@ -157,7 +157,10 @@ void RecordNavigator::run(NavButton b) {
       if (confirm_(this, kDeleteQuestion)) ds->remove();
       break;
     case NavButton::Bookmark: saved_ = ds->bookmark(); break;
-    case NavButton::GotoBookmark: ds->gotoBookmark(saved_); break;
+    case NavButton::GotoBookmark:
+      // A bookmark whose record is gone is dropped without a word.
+      if (!ds->gotoBookmark(saved_)) saved_.clear();
+      break;
     case NavButton::Refresh: ds->refresh(); break;
     case NavButton::Filter: emit filterRequested(); break;
     case NavButton::Close: emit closeRequested(); break;

@@ -59,9 +59,9 @@ TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Q
   connect(navigator_, &controls::RecordNavigator::failed, this, &TfmInvenBrw::showError);
   connect(navigator_, &controls::RecordNavigator::filterRequested, this, &TfmInvenBrw::showFilterDialog);
   connect(navigator_, &controls::RecordNavigator::closeRequested, this, &TfmInvenBrw::wwDBNavigator1CloseClick);
-  // A refresh re-reads the table: the list shows what other programs changed.
+  // Rows come and go, or others changed the table (Refresh): the list is read afresh.
   connect(navigator_, &controls::RecordNavigator::clicked, this, [this](NavButton b) {
-    if (b == NavButton::Refresh) reloadGrid();
+    if (b == NavButton::Refresh || b == NavButton::Insert || b == NavButton::Delete) reloadGrid();
   });
 
   auto* orderLabel = new QLabel(QStringLiteral("Order:"), strip);
@@ -105,6 +105,8 @@ TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Q
   settings.caseSensitive = false;
   filter_->setSettings(settings);
   filter_->setDataset(tbInven_);
+  connect(filter_, &controls::FilterDialog::applied, this, &TfmInvenBrw::reloadGrid);
+  connect(filter_, &controls::FilterDialog::failed, this, &TfmInvenBrw::showError);
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
@@ -135,7 +137,7 @@ void TfmInvenBrw::reloadGrid() {
 
 void TfmInvenBrw::showFilterDialog() {
   filter_->prepare();
-  if (filter_->exec() == QDialog::Accepted) reloadGrid();
+  filter_->exec();
 }
 
 void TfmInvenBrw::wwDBNavigator1CloseClick() { close(); }
