@@ -76,6 +76,12 @@ DbGrid::~DbGrid() {
 
 Dataset* DbGrid::dataset() const { return source_ ? source_->dataset() : nullptr; }
 
+tables::Bookmark DbGrid::masterBookmark() const {
+  Dataset* ds = dataset();
+  Dataset* master = ds ? ds->master() : nullptr;
+  return master && master->isOpen() ? master->bookmark() : tables::Bookmark();
+}
+
 void DbGrid::setReadOnly(bool on) {
   readOnly_ = on;
   // A double-click is the screen's (the browse screen opens its edit screen on it); a cell is
@@ -142,6 +148,7 @@ void DbGrid::bind() {
   lastState_ = ds->state();
   shownOrder_ = ds->indexName();
   shownFiltered_ = ds->isFiltered();
+  shownMaster_ = masterBookmark();
   // The model connected to the dataset in its constructor, so it hears every change first and
   // its rows are up to date when the grid looks for the current one.
   connections_.push_back(connect(model_.get(), &DatasetTableModel::failed, this, &DbGrid::failed));
@@ -159,6 +166,7 @@ void DbGrid::reload() {
   if (Dataset* ds = dataset(); ds && ds->isOpen()) {
     shownOrder_ = ds->indexName();
     shownFiltered_ = ds->isFiltered();
+    shownMaster_ = masterBookmark();
   }
   model_->reload();
   followDataset(column);
@@ -167,8 +175,9 @@ void DbGrid::reload() {
 void DbGrid::followDataset(int column) {
   if (!model_) return;
   if (Dataset* ds = dataset(); ds && ds->isOpen() && ds->state() == DatasetState::Browse &&
-                               (ds->indexName() != shownOrder_ || ds->isFiltered() != shownFiltered_)) {
-    // The rows were read in another order or under another filter.
+                               (ds->indexName() != shownOrder_ || ds->isFiltered() != shownFiltered_ ||
+                                masterBookmark() != shownMaster_)) {
+    // The rows were read in another order, under another filter or for another master record.
     reload();
     return;
   }

@@ -50,8 +50,8 @@ class DbGrid : public QTableView {
   void appendRecord();  // after the last row
   void deleteRecord();  // asks first
   // Shows the rows afresh on the current record: after other writers changed the table, or
-  // after one filter was swapped for another. A change of order, and a filter set or removed,
-  // the grid notices by itself when the dataset moves.
+  // after one filter was swapped for another. A change of order, a filter set or removed and a
+  // detail's master moving the grid notices by itself when the dataset moves.
   void reload();
   // Pixels a column of `chars` characters takes in this grid's font.
   int columnPixels(int chars) const;
@@ -72,6 +72,8 @@ class DbGrid : public QTableView {
 
  private:
   dataset::Dataset* dataset() const;
+  // Where the master of a detail stands (empty without one).
+  tables::Bookmark masterBookmark() const;
   // A model over the source's dataset with the columns given.
   void bind();
   // Selects the dataset's current record's row, in the column given (or the current one).
@@ -92,9 +94,10 @@ class DbGrid : public QTableView {
   dataset::DatasetState lastState_ = dataset::DatasetState::Inactive;
   bool following_ = false;
   bool readOnly_ = false;
-  // The order and filtering the rows were read in.
+  // The order, filtering and master record the rows were read for.
   QString shownOrder_;
   bool shownFiltered_ = false;
+  tables::Bookmark shownMaster_;
   // The record being inserted has been typed into since the grid started it; a new row nobody
   // typed into is not followed by another one.
   bool touched_ = false;

@@ -272,6 +272,42 @@ TEST(DbGrid, FollowsTheDatasetsOrderFilterAndReopening) {
   EXPECT_EQ(grid.model()->data(grid.currentIndex()).toString(), "three");
 }
 
+TEST(DbGrid, ADetailsGridShowsTheRecordsOfTheMastersCurrentRecord) {
+  PiecesTable cars({{"A", "boxcar"}, {"B", "tank car"}, {"C", "caboose"}});
+  PiecesTable bills({{"B", "oil"}, {"A", "lumber"}, {"A", "grain"}});
+  Dataset master;
+  master.open(cars.engine, cars.request());
+  Dataset detail;
+  detail.open(bills.engine, bills.request(), "CODE");
+  detail.setMaster(&master, {"CODE"});
+  DataSource source(&detail);
+  DbGrid grid;
+  grid.setDataSource(&source, {{"NAME", 20, {}}});
+  grid.show();
+  auto names = [&] {
+    std::vector<std::string> out;
+    for (int r = 0; r < grid.model()->rowCount(); ++r)
+      out.push_back(grid.model()->data(grid.model()->index(r, 0)).toString().toStdString());
+    return out;
+  };
+  EXPECT_EQ(names(), (std::vector<std::string>{"lumber", "grain"}));
+  master.next();
+  EXPECT_EQ(names(), (std::vector<std::string>{"oil"}));
+  EXPECT_EQ(grid.model()->data(grid.currentIndex()).toString(), "oil");
+  master.next();
+  EXPECT_TRUE(names().empty());
+  // A new row in the detail belongs to the master's record.
+  grid.setFocus();
+  QTest::keyClick(&grid, Qt::Key_Insert);
+  ASSERT_EQ(detail.state(), DatasetState::Insert);
+  EXPECT_EQ(detail.field("CODE").asText(), "C");
+  detail.field("NAME").setText("coal");
+  detail.post();
+  EXPECT_EQ(names(), (std::vector<std::string>{"coal"}));
+  master.first();
+  EXPECT_EQ(names(), (std::vector<std::string>{"lumber", "grain"}));
+}
+
 TEST(DbGrid, EscapeDropsTheRecordsPendingChange) {
   PiecesTable t({{"A", "one"}, {"B", "two"}});
   Screen s(t);
