@@ -306,6 +306,18 @@ TEST(DbGrid, ADetailsGridShowsTheRecordsOfTheMastersCurrentRecord) {
   EXPECT_EQ(names(), (std::vector<std::string>{"coal"}));
   master.first();
   EXPECT_EQ(names(), (std::vector<std::string>{"lumber", "grain"}));
+
+  // A grid over the master reads its rows by walking it, which moves the detail along; the
+  // detail's grid ends on the master's current record all the same.
+  detail.next();
+  DataSource masterSource(&master);
+  DbGrid masterGrid;
+  masterGrid.setDataSource(&masterSource);
+  masterGrid.show();
+  EXPECT_EQ(masterGrid.model()->rowCount(), 3);
+  EXPECT_EQ(master.field("CODE").asText(), "A");
+  EXPECT_EQ(names(), (std::vector<std::string>{"lumber", "grain"}));
+  EXPECT_EQ(grid.model()->data(grid.currentIndex()).toString().toStdString(), detail.field("NAME").asText().toStdString());
 }
 
 TEST(DbGrid, EscapeDropsTheRecordsPendingChange) {
