@@ -151,6 +151,25 @@ TEST(DbGrid, InsertAndDownPastTheEndStartRecordsThroughTheNewRecordHook) {
   s.ds.cancel();
   EXPECT_EQ(s.grid.model()->rowCount(), 3);
 
+  // Tab out of a cell being typed into commits it and goes on to the next cell, past the last
+  // one of the last row into a new record.
+  s.ds.last();
+  s.key(Qt::Key_End);
+  ASSERT_EQ(s.at(), std::make_pair(2, 1));
+  s.grid.edit(s.grid.currentIndex());
+  QWidget* editor = s.grid.indexWidget(s.grid.currentIndex());
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(editor, "newer");
+  QTest::keyClick(editor, Qt::Key_Tab);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(started, 3);
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "B=two", "C=newer"}));
+  EXPECT_EQ(s.ds.state(), DatasetState::Insert);
+  EXPECT_EQ(s.at(), std::make_pair(3, 0));
+  s.ds.cancel();
+  started = 2;
+
   // Tab past the last cell appends too; Insert starts one where the grid stands. A new-record
   // rule that stores the record at once leaves the grid on the stored record's row.
   s.ds.onNewRecord = [&](Dataset& d) {
@@ -169,7 +188,7 @@ TEST(DbGrid, InsertAndDownPastTheEndStartRecordsThroughTheNewRecordHook) {
   s.key(Qt::Key_Tab);
   EXPECT_EQ(started, 4);
   EXPECT_EQ(s.code(), "Z4");
-  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "B=two", "C=new", "Z3=", "Z4="}));
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "B=two", "C=newer", "Z3=", "Z4="}));
   EXPECT_EQ(s.grid.model()->data(s.grid.currentIndex()).toString(), "Z4") << "Tab lands in the first column";
 
   // A refused new record leaves the grid where it was and is announced.
