@@ -16,6 +16,19 @@
 #include "data/data_module.h"
 #include "data/fm_pref.h"
 #include "inventory/fm_inven_brw.h"
+#include "lookups/fm_abbrev.h"
+#include "lookups/fm_cat.h"
+#include "lookups/fm_class.h"
+#include "lookups/fm_cond.h"
+#include "lookups/fm_couplers.h"
+#include "lookups/fm_industry.h"
+#include "lookups/fm_mfgr.h"
+#include "lookups/fm_products.h"
+#include "lookups/fm_scale.h"
+#include "lookups/fm_shops.h"
+#include "lookups/fm_sloc.h"
+#include "lookups/fm_towns.h"
+#include "lookups/fm_trucks.h"
 
 namespace rf::app {
 
@@ -31,12 +44,32 @@ Application::Application(tables::Engine& engine) : engine_(engine) {
   main_ = std::make_unique<Tmain>();
   dmMain_ = std::make_unique<data::TdmMain>(engine_);
   fmPref_ = std::make_unique<data::TfmPref>(*dmMain_);
+  fmAbbrev_ = std::make_unique<lookups::TfmAbbrev>(*dmMain_);
+  fmClass_ = std::make_unique<lookups::TfmClass>(*dmMain_);
+  fmCond_ = std::make_unique<lookups::TfmCond>(*dmMain_);
+  fmCat_ = std::make_unique<lookups::TfmCat>(*dmMain_);
+  fmMfgr_ = std::make_unique<lookups::TfmMfgr>(*dmMain_);
+  fmScale_ = std::make_unique<lookups::TfmScale>(*dmMain_);
+  fmSloc_ = std::make_unique<lookups::TfmSloc>(*dmMain_);
   fmInvenBrw_ = std::make_unique<inventory::TfmInvenBrw>(*dmMain_);
   about_ = std::make_unique<TFM_ABOUT>(main_.get());
+  fmIndustry_ = std::make_unique<lookups::TfmIndustry>(*dmMain_);
+  fmTowns_ = std::make_unique<lookups::TfmTowns>(*dmMain_);
+  fmProducts_ = std::make_unique<lookups::TfmProducts>(*dmMain_);
+  fmCouplers_ = std::make_unique<lookups::TfmCouplers>(*dmMain_);
+  fmTrucks_ = std::make_unique<lookups::TfmTrucks>(*dmMain_);
+  // The report holder comes before the hobby shops once the reports exist.
+  fmShops_ = std::make_unique<lookups::TfmShops>(*dmMain_);
   attachCommands();
 }
 
 Application::~Application() = default;
+
+std::vector<lookups::Tlookup*> Application::lookupScreens() const {
+  return {fmAbbrev_.get(),   fmClass_.get(),    fmCond_.get(),     fmCat_.get(),      fmMfgr_.get(),
+          fmScale_.get(),    fmSloc_.get(),     fmIndustry_.get(), fmTowns_.get(),    fmProducts_.get(),
+          fmCouplers_.get(), fmTrucks_.get(),   fmShops_.get()};
+}
 
 std::vector<dataset::Dataset*> Application::tables() const {
   std::vector<dataset::Dataset*> all = dmMain_->tables();
@@ -52,6 +85,31 @@ void Application::attachCommands() {
   m.addCommand(file, m.fileAnchor(QStringLiteral("sepLookups")), QStringLiteral("ModelRailroadInventory1"),
                QStringLiteral("Model Railroad Inventory"), QStringLiteral("open_folder.svg"), {}, showBrowse);
   m.setToolCommand(QStringLiteral("tbInvenBrw"), showBrowse);
+  // The lookup screens' items, in the menu's order (not the order of creation).
+  struct LookupItem {
+    const char* name;
+    const char* caption;
+    QWidget* screen;
+    bool picture;
+  };
+  const LookupItem lookupItems[] = {
+      {"Abb1", "Railroad Abbrevation Lookup", fmAbbrev_.get(), true},
+      {"cat1", "Category Lookup Table", fmCat_.get(), true},
+      {"CouplerLookupTable1", "Coupler Lookup Table", fmCouplers_.get(), true},
+      {"class1", "Class Lookup Table", fmClass_.get(), true},
+      {"cond1", "Condition Lookup Table", fmCond_.get(), true},
+      {"mfgr1", "Manufacturer Lookup Table", fmMfgr_.get(), true},
+      {"scale1", "Scale Lookup Table", fmScale_.get(), true},
+      {"StorageLocationLookupTable1", "Storage Location Lookup Table", fmSloc_.get(), true},
+      {"TruckLookuptable1", "Truck Lookup table", fmTrucks_.get(), true},
+      {"HobbyShops1", "Hobby Shops", fmShops_.get(), false},
+  };
+  for (const LookupItem& item : lookupItems) {
+    QWidget* screen = item.screen;
+    m.addCommand(file, m.fileAnchor(QStringLiteral("sepPreferences")), QString::fromLatin1(item.name),
+                 QString::fromLatin1(item.caption), item.picture ? QStringLiteral("open_folder.svg") : QString(), {},
+                 [screen] { showModeless(screen); });
+  }
   m.addCommand(file, m.fileAnchor(QStringLiteral("sepDelete")), QStringLiteral("Prefrences1"),
                QStringLiteral("&Preferences"), QStringLiteral("open_folder.svg"), {}, [this] { fmPref_->exec(); });
   m.addCommand(file, m.fileAnchor(QStringLiteral("sepExit")), QStringLiteral("DeleteRecords1"),

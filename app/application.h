@@ -21,6 +21,22 @@ class Dataset;
 namespace rf::inventory {
 class TfmInvenBrw;
 }
+namespace rf::lookups {
+class Tlookup;
+class TfmAbbrev;
+class TfmCat;
+class TfmClass;
+class TfmCond;
+class TfmCouplers;
+class TfmIndustry;
+class TfmMfgr;
+class TfmProducts;
+class TfmScale;
+class TfmShops;
+class TfmSloc;
+class TfmTowns;
+class TfmTrucks;
+}  // namespace rf::lookups
 
 namespace rf::app {
 
@@ -41,6 +57,21 @@ class Application {
   data::TfmPref& fmPref() { return *fmPref_; }
   inventory::TfmInvenBrw& fmInvenBrw() { return *fmInvenBrw_; }
   TFM_ABOUT& FM_ABOUT() { return *about_; }
+  lookups::TfmAbbrev& fmAbbrev() { return *fmAbbrev_; }
+  lookups::TfmClass& fmClass() { return *fmClass_; }
+  lookups::TfmCond& fmCond() { return *fmCond_; }
+  lookups::TfmCat& fmCat() { return *fmCat_; }
+  lookups::TfmMfgr& fmMfgr() { return *fmMfgr_; }
+  lookups::TfmScale& fmScale() { return *fmScale_; }
+  lookups::TfmSloc& fmSloc() { return *fmSloc_; }
+  lookups::TfmIndustry& fmIndustry() { return *fmIndustry_; }
+  lookups::TfmTowns& fmTowns() { return *fmTowns_; }
+  lookups::TfmProducts& fmProducts() { return *fmProducts_; }
+  lookups::TfmCouplers& fmCouplers() { return *fmCouplers_; }
+  lookups::TfmTrucks& fmTrucks() { return *fmTrucks_; }
+  lookups::TfmShops& fmShops() { return *fmShops_; }
+  // The thirteen lookup screens, in the order of creation.
+  std::vector<lookups::Tlookup*> lookupScreens() const;
 
   // Every table object of the run, for the question on closing.
   std::vector<dataset::Dataset*> tables() const;
@@ -57,8 +88,21 @@ class Application {
   std::unique_ptr<Tmain> main_;
   std::unique_ptr<data::TdmMain> dmMain_;
   std::unique_ptr<data::TfmPref> fmPref_;
+  std::unique_ptr<lookups::TfmAbbrev> fmAbbrev_;
+  std::unique_ptr<lookups::TfmClass> fmClass_;
+  std::unique_ptr<lookups::TfmCond> fmCond_;
+  std::unique_ptr<lookups::TfmCat> fmCat_;
+  std::unique_ptr<lookups::TfmMfgr> fmMfgr_;
+  std::unique_ptr<lookups::TfmScale> fmScale_;
+  std::unique_ptr<lookups::TfmSloc> fmSloc_;
   std::unique_ptr<inventory::TfmInvenBrw> fmInvenBrw_;
   std::unique_ptr<TFM_ABOUT> about_;
+  std::unique_ptr<lookups::TfmIndustry> fmIndustry_;
+  std::unique_ptr<lookups::TfmTowns> fmTowns_;
+  std::unique_ptr<lookups::TfmProducts> fmProducts_;
+  std::unique_ptr<lookups::TfmCouplers> fmCouplers_;
+  std::unique_ptr<lookups::TfmTrucks> fmTrucks_;
+  std::unique_ptr<lookups::TfmShops> fmShops_;
   ClipboardCommands* clipboard_ = nullptr;
 };
 

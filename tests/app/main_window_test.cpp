@@ -43,7 +43,8 @@ TEST(MainWindow, MenusInOrderWithTheirCaptionsShortcutsAndHints) {
   QStringList file;
   for (QAction* a : m.fileMenu()->actions()) file << (a->isSeparator() ? QStringLiteral("-") : a->objectName());
   EXPECT_EQ(file.join(' '),
-            "ModelRailroadInventory1 - - Prefrences1 - DeleteRecords1 - FileExitItem");
+            "ModelRailroadInventory1 - Abb1 cat1 CouplerLookupTable1 class1 cond1 mfgr1 scale1 "
+            "StorageLocationLookupTable1 TruckLookuptable1 HobbyShops1 - Prefrences1 - DeleteRecords1 - FileExitItem");
 
   struct Case {
     const char* name;

@@ -1,0 +1,152 @@
+#include "lookups/lookup_screen.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "controls/command_runner.h"
+#include "controls/db_grid.h"
+#include "controls/record_navigator.h"
+#include "controls/record_view_panel.h"
+#include "pictures/pictures.h"
+
+namespace rf::lookups {
+
+using controls::NavButton;
+using dataset::DatasetState;
+
+namespace {
+
+constexpr int kStripHeight = 41;
+constexpr int kButtonSize = 33;
+
+bool inside(const QWidget* w, const QWidget* ancestor) {
+  for (; w; w = w->parentWidget())
+    if (w == ancestor) return true;
+  return false;
+}
+
+}  // namespace
+
+Tlookup::Tlookup(data::TdmMain& dm, LookupSettings settings, QWidget* parent)
+    : QWidget(parent, Qt::Window), settings_(std::move(settings)) {
+  setObjectName(settings_.objectName);
+  setWindowTitle(settings_.caption);
+  table_ = &dm.table(settings_.table);
+  source_ = &dm.source(settings_.source);
+  resize(settings_.size);
+
+  auto* strip = new QWidget(this);
+  strip->setObjectName(QStringLiteral("pnlNavigator"));
+  strip->setFixedHeight(kStripHeight);
+  navigator_ = new controls::RecordNavigator(strip);
+  navigator_->setObjectName(QStringLiteral("wwDBNavigator1"));
+  navigator_->setButtons({NavButton::First, NavButton::Prior, NavButton::Next, NavButton::Last, NavButton::Insert,
+                          NavButton::Edit, NavButton::Cancel, NavButton::Delete, NavButton::Post, NavButton::Refresh,
+                          NavButton::Close});
+  navigator_->button(NavButton::Close)->setIcon(pictures::picture(QStringLiteral("close_door_red.svg")));
+  for (NavButton b : navigator_->buttons()) {
+    QToolButton* w = navigator_->button(b);
+    w->setFixedSize(kButtonSize, kButtonSize);
+    w->setIconSize(QSize(18, 18));
+  }
+  navigator_->setDataSource(source_);
+  connect(navigator_, &controls::RecordNavigator::failed, this, &Tlookup::showError);
+  connect(navigator_, &controls::RecordNavigator::closeRequested, this, &Tlookup::wwDBNavigator1CloseClick);
+  connect(navigator_, &controls::RecordNavigator::clicked, this, [this](NavButton b) {
+    if (b == NavButton::Insert) insertFromNavigator_ = true;
+  });
+  auto* stripRow = new QHBoxLayout(strip);
+  stripRow->setContentsMargins(4, 4, 4, 4);
+  stripRow->addWidget(navigator_);
+  stripRow->addStretch(1);
+
+  recordView_ = new controls::RecordViewPanel(this);
+  recordView_->setObjectName(QStringLiteral("wwRecordViewPanel1"));
+  recordView_->setArrangement(settings_.arrangement);
+  recordView_->setColumns(settings_.recordView.empty() ? settings_.grid : settings_.recordView);
+  recordView_->setDataSource(source_);
+  connect(recordView_, &controls::RecordViewPanel::failed, this, &Tlookup::showError);
+
+  grid_ = new controls::DbGrid(this);
+  grid_->setObjectName(QStringLiteral("wwDBGrid1"));
+  grid_->setDataSource(source_, settings_.grid);
+  grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  grid_->setShowGrid(true);
+  connect(grid_, &controls::DbGrid::failed, this, &Tlookup::showError);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(strip);
+  if (settings_.gridHeight > 0) {
+    column->addWidget(recordView_, 1);
+    grid_->setFixedHeight(settings_.gridHeight);
+    column->addWidget(grid_);
+  } else {
+    recordView_->setFixedHeight(settings_.recordViewHeight);
+    column->addWidget(recordView_);
+    column->addWidget(grid_, 1);
+  }
+
+  orderTabs();
+
+  connect(source_, &dataset::DataSource::stateChanged, this, &Tlookup::stateChanged);
+  connect(source_, &dataset::DataSource::dataChanged, this, &Tlookup::fieldChanged);
+  connect(qApp, &QApplication::focusChanged, this, &Tlookup::focusMoved);
+}
+
+Tlookup::~Tlookup() {
+  // The views let go of the shared table before the data module closes it.
+  delete grid_;
+  delete recordView_;
+  delete navigator_;
+}
+
+void Tlookup::wwDBNavigator1CloseClick() { close(); }
+
+void Tlookup::orderTabs() {
+  const QList<QWidget*> editors = recordView_->editors();
+  if (editors.isEmpty()) return;
+  QWidget::setTabOrder(grid_, editors.front());
+  for (qsizetype i = 1; i < editors.size(); ++i) QWidget::setTabOrder(editors[i - 1], editors[i]);
+}
+
+void Tlookup::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Centred on the screen the first time; afterwards where the user left it.
+  if (!placed_) {
+    placed_ = true;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+}
+
+void Tlookup::showError(const QString& message) { controls::showError(this, message); }
+
+void Tlookup::stateChanged(DatasetState state) {
+  if (state == DatasetState::Insert) touched_ = insertFromNavigator_ = false;
+}
+
+void Tlookup::fieldChanged(dataset::Field* field) {
+  if (field && table_->state() == DatasetState::Insert) touched_ = true;
+}
+
+void Tlookup::focusMoved(QWidget* from, QWidget* to) {
+  // Only a move to another control of this screen leaves the grid: another window taking the
+  // focus (the error box, a question) does not.
+  if (!from || !to || !inside(from, grid_) || inside(to, grid_) || to->window() != this) return;
+  if (table_->state() != DatasetState::Insert || touched_ || insertFromNavigator_) return;
+  controls::runCommand(this, [this] { table_->cancel(); });
+}
+
+}  // namespace rf::lookups
