@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
@@ -220,10 +221,35 @@ void DbGrid::currentChanged(const QModelIndex& current, const QModelIndex& previ
   QTableView::currentChanged(current, previous);
   verticalHeader()->viewport()->update();
   if (following_ || !model_ || !current.isValid() || current.row() == previous.row()) return;
+  int target = current.row();
+  if (onUntouchedNewRow() && previous.isValid() && previous.row() == model_->currentRow()) {
+    // Moving off a new row nobody typed into drops it, as the platform does, instead of saving
+    // an empty record. The rows below it move up by one.
+    if (target > previous.row()) --target;
+    dropUntouchedNewRow();
+    while (model_->rowCount() <= target && model_->canFetchMore({})) model_->fetchMore({});
+  }
   // The model posts a pending change before it moves; a refusal keeps the dataset where it was,
   // and so the grid.
-  const bool moved = model_->setCurrentRow(current.row());
+  const bool moved = model_->setCurrentRow(target);
   followDataset(moved ? current.column() : previous.column());
+}
+
+void DbGrid::dropUntouchedNewRow() {
+  if (!onUntouchedNewRow()) return;
+  const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+  dataset()->cancel();
+  followDataset(column);
+}
+
+void DbGrid::focusOutEvent(QFocusEvent* event) {
+  QTableView::focusOutEvent(event);
+  // Into a cell editor, a menu or another window is not leaving the grid.
+  QWidget* to = QApplication::focusWidget();
+  if ((to && isAncestorOf(to)) || event->reason() == Qt::PopupFocusReason ||
+      event->reason() == Qt::ActiveWindowFocusReason)
+    return;
+  dropUntouchedNewRow();
 }
 
 bool DbGrid::onLastRow() const {

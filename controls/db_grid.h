@@ -4,6 +4,9 @@
 // starts a new record, and Down (or Tab) past the last row appends one, both through the
 // dataset's insert so its new-record rule runs; Ctrl+Delete deletes the current record after
 // "Delete record?"; Escape (with no cell being typed into) drops the record's pending change.
+// A new record nobody typed into is dropped when the grid moves off it or loses the focus. For
+// a record the grid started, what the new-record rule set does not count as typing; a record
+// started elsewhere (a navigator) counts as typed into once any field of it was set.
 // The grid's current row is the dataset's current record both ways: a move of
 // the dataset (a navigator, a lookup) selects its row, a click on a row moves the dataset.
 // Refusals end the key's command and are announced by failed(); nothing is thrown back into
@@ -69,6 +72,7 @@ class DbGrid : public QTableView {
   void keyPressEvent(QKeyEvent* event) override;
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   dataset::Dataset* dataset() const;
@@ -84,6 +88,7 @@ class DbGrid : public QTableView {
   int startRecord(bool append);
   bool onLastRow() const;
   bool onUntouchedNewRow() const;
+  void dropUntouchedNewRow();
 
   QPointer<dataset::DataSource> source_;
   std::unique_ptr<DatasetTableModel> model_;

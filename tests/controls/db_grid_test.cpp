@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -337,6 +338,74 @@ TEST(DbGrid, ADetailsGridShowsTheRecordsOfTheMastersCurrentRecord) {
   EXPECT_EQ(master.field("CODE").asText(), "A");
   EXPECT_EQ(names(), (std::vector<std::string>{"lumber", "grain"}));
   EXPECT_EQ(grid.model()->data(grid.currentIndex()).toString().toStdString(), detail.field("NAME").asText().toStdString());
+}
+
+TEST(DbGrid, ANewRowNobodyTypedIntoGoesWhenTheGridMovesOffItOrIsLeft) {
+  PiecesTable t({{"A", "one"}, {"B", "two"}});
+  Screen s(t);
+  QLineEdit elsewhere;
+  elsewhere.show();
+  s.ds.onNewRecord = [](Dataset& d) { d.field("NAME").setText("default"); };
+  // Down past the end, then a click on the first row: no empty record is saved.
+  s.ds.last();
+  s.key(Qt::Key_Down);
+  ASSERT_EQ(s.ds.state(), DatasetState::Insert);
+  ASSERT_EQ(s.grid.model()->rowCount(), 3);
+  const QModelIndex first = s.grid.model()->index(0, 0);
+  QTest::mouseClick(s.grid.viewport(), Qt::LeftButton, {}, s.grid.visualRect(first).center());
+  EXPECT_EQ(s.ds.state(), DatasetState::Browse);
+  EXPECT_EQ(s.code(), "A");
+  EXPECT_EQ(s.grid.model()->rowCount(), 2);
+  // Insert before B, then Up: dropped, and the grid stands on A.
+  s.key(Qt::Key_Down);
+  s.key(Qt::Key_Insert);
+  ASSERT_EQ(s.at().first, 1);
+  s.key(Qt::Key_Up);
+  EXPECT_EQ(s.ds.state(), DatasetState::Browse);
+  EXPECT_EQ(s.code(), "A");
+  EXPECT_EQ(s.at().first, 0);
+
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "B=two"}));
+}
+
+TEST(DbGrid, LeavingTheGridDropsAnUntouchedNewRowButNotOneTypedInto) {
+  PiecesTable t({{"A", "one"}});
+  Dataset ds;
+  ds.open(t.engine, t.request());
+  DataSource source(&ds);
+  QWidget window;
+  auto* grid = new DbGrid(&window);
+  grid->setDataSource(&source, {{"CODE", 8, {}}, {"NAME", 20, {}}});
+  auto* other = new QLineEdit(&window);
+  grid->setGeometry(0, 0, 300, 150);
+  other->setGeometry(0, 160, 300, 25);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  grid->setFocus();
+  ASSERT_TRUE(grid->hasFocus());
+
+  QTest::keyClick(grid, Qt::Key_Insert);
+  ASSERT_EQ(ds.state(), DatasetState::Insert);
+  QTest::keyClick(grid, Qt::Key_Tab);  // moving between cells of the new row keeps it
+  EXPECT_EQ(ds.state(), DatasetState::Insert);
+  other->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(ds.state(), DatasetState::Browse);
+  EXPECT_EQ(grid->model()->rowCount(), 1);
+
+  grid->setFocus();
+  QTest::keyClick(grid, Qt::Key_Insert);
+  grid->edit(grid->currentIndex());
+  QWidget* editor = grid->indexWidget(grid->currentIndex());
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClicks(editor, "B");  // the focus in the cell editor is still in the grid
+  EXPECT_EQ(ds.state(), DatasetState::Insert);
+  QTest::keyClick(editor, Qt::Key_Return);
+  QCoreApplication::processEvents();
+  other->setFocus(Qt::TabFocusReason);
+  EXPECT_EQ(ds.state(), DatasetState::Insert);
+  ds.post();
+  EXPECT_EQ(t.onDisk(), (std::vector<std::string>{"A=one", "=B"}));  // Insert kept the column
 }
 
 TEST(DbGrid, EscapeDropsTheRecordsPendingChange) {
