@@ -367,7 +367,7 @@ void DbGrid::keyPressEvent(QKeyEvent* event) {
       event->accept();
       return;
     }
-    if (event->key() == Qt::Key_Escape && mods == Qt::NoModifier) {
+    if (event->key() == Qt::Key_Escape && mods == Qt::NoModifier && !readOnly_) {
       // With no cell being typed into, Escape drops the record's pending change.
       Dataset* ds = dataset();
       if (ds && (ds->state() == DatasetState::Edit || ds->state() == DatasetState::Insert)) {

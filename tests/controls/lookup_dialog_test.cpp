@@ -196,6 +196,16 @@ TEST(LookupDialog, OkReturnsThePickedValueAndTheListMovesTheLookupTable) {
     QTest::keyClick(d.grid(), Qt::Key_Insert);
     EXPECT_EQ(ds.state(), rf::dataset::DatasetState::Browse);
   }
+  {
+    // Escape in the list closes the dialog, even while the shared table has a change pending
+    // from its own screen (the change stays).
+    ds.edit();
+    LookupDialog d(&ds, "CODE", {{"CODE", 7, "Code"}});
+    QTimer::singleShot(0, &d, [&] { QTest::keyClick(d.grid(), Qt::Key_Escape); });
+    EXPECT_EQ(d.exec(), QDialog::Rejected);
+    EXPECT_EQ(ds.state(), rf::dataset::DatasetState::Edit);
+    ds.cancel();
+  }
   PiecesTable empty;
   Dataset none;
   none.open(empty.engine, empty.request());
