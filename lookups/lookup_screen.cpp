@@ -1,6 +1,6 @@
 #include "lookups/lookup_screen.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QScreen>
@@ -17,18 +17,11 @@
 namespace rf::lookups {
 
 using controls::NavButton;
-using dataset::DatasetState;
 
 namespace {
 
 constexpr int kStripHeight = 41;
 constexpr int kButtonSize = 33;
-
-bool inside(const QWidget* w, const QWidget* ancestor) {
-  for (; w; w = w->parentWidget())
-    if (w == ancestor) return true;
-  return false;
-}
 
 }  // namespace
 
@@ -58,7 +51,8 @@ Tlookup::Tlookup(data::TdmMain& dm, LookupSettings settings, QWidget* parent)
   connect(navigator_, &controls::RecordNavigator::failed, this, &Tlookup::showError);
   connect(navigator_, &controls::RecordNavigator::closeRequested, this, &Tlookup::wwDBNavigator1CloseClick);
   connect(navigator_, &controls::RecordNavigator::clicked, this, [this](NavButton b) {
-    if (b == NavButton::Insert) insertFromNavigator_ = true;
+    // The grid reads the rows afresh, so it shows what other programs changed.
+    if (b == NavButton::Refresh) grid_->reload();
   });
   auto* stripRow = new QHBoxLayout(strip);
   stripRow->setContentsMargins(4, 4, 4, 4);
@@ -97,9 +91,6 @@ Tlookup::Tlookup(data::TdmMain& dm, LookupSettings settings, QWidget* parent)
 
   orderTabs();
 
-  connect(source_, &dataset::DataSource::stateChanged, this, &Tlookup::stateChanged);
-  connect(source_, &dataset::DataSource::dataChanged, this, &Tlookup::fieldChanged);
-  connect(qApp, &QApplication::focusChanged, this, &Tlookup::focusMoved);
 }
 
 Tlookup::~Tlookup() {
@@ -132,21 +123,5 @@ void Tlookup::showEvent(QShowEvent* event) {
 }
 
 void Tlookup::showError(const QString& message) { controls::showError(this, message); }
-
-void Tlookup::stateChanged(DatasetState state) {
-  if (state == DatasetState::Insert) touched_ = insertFromNavigator_ = false;
-}
-
-void Tlookup::fieldChanged(dataset::Field* field) {
-  if (field && table_->state() == DatasetState::Insert) touched_ = true;
-}
-
-void Tlookup::focusMoved(QWidget* from, QWidget* to) {
-  // Only a move to another control of this screen leaves the grid: another window taking the
-  // focus (the error box, a question) does not.
-  if (!from || !to || !inside(from, grid_) || inside(to, grid_) || to->window() != this) return;
-  if (table_->state() != DatasetState::Insert || touched_ || insertFromNavigator_) return;
-  controls::runCommand(this, [this] { table_->cancel(); });
-}
 
 }  // namespace rf::lookups

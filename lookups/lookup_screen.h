@@ -7,7 +7,8 @@
 // Closing (the navigator's close button or the window's close box) only hides the screen; a
 // change still pending stays pending, and the next showing finds the screen as it was left.
 // Refusals of the engine (a key a unique index already holds, a lock) are shown in the error box
-// and the row stays in its state, for the user to correct or cancel.
+// and the row stays in its state, for the user to correct or cancel. A new row nobody typed into
+// is dropped by the grid when the focus leaves it, as the platform grid did.
 
 #include <QWidget>
 
@@ -48,21 +49,12 @@ class Tlookup : public QWidget {
   void orderTabs();
 
  private:
-  // The grid drops a new row nobody typed into when the focus leaves it for another control of
-  // this screen, as the platform grid did. A row the navigator's Insert started is left alone:
-  // the user is on the way to the record view to type it, and the grid never started it.
-  void focusMoved(QWidget* from, QWidget* to);
-  void stateChanged(dataset::DatasetState state);
-  void fieldChanged(dataset::Field* field);
-
   LookupSettings settings_;
   dataset::Dataset* table_;
   dataset::DataSource* source_;
   controls::RecordNavigator* navigator_ = nullptr;
   controls::RecordViewPanel* recordView_ = nullptr;
   controls::DbGrid* grid_ = nullptr;
-  bool touched_ = false;
-  bool insertFromNavigator_ = false;
   bool placed_ = false;
 };
 

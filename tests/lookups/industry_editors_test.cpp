@@ -71,6 +71,15 @@ TEST_F(IndustryEditors, StandInTheRecordViewInPlaceOfThePlainEdits) {
   EXPECT_EQ(towns->columns()[0].field, "CITY");
   EXPECT_EQ(towns->columns()[0].width, 25);
   EXPECT_EQ(towns->columns()[0].title, "City");
+  // Tab walks the fields in their order, through the screen's own editors too.
+  QWidget* at = view->editor("LOCATION");
+  QStringList walked;
+  for (int i = 0; i < 5; ++i) {
+    at = rf::testing::nextTabStop(at);
+    ASSERT_NE(at, nullptr);
+    walked << at->objectName();
+  }
+  EXPECT_EQ(walked, (QStringList{"cboTowns", "fldSTATE", "fldCARCAP", "cboIndType", "wwDBComboBox1"}));
   // They show the current row.
   EXPECT_EQ(type->currentText(), "Industry");
   EXPECT_EQ(direction->currentText(), "Eastbound");

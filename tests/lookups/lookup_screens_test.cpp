@@ -1,7 +1,9 @@
 // The thirteen lookup screens as the running application made them: caption, table, grid
 // columns, record view, row order, the navigator strip, the File menu items and showing.
 #include <QApplication>
+#include <QEnterEvent>
 #include <QHeaderView>
+#include <QStatusBar>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
@@ -9,12 +11,14 @@
 #include <algorithm>
 
 #include "app/main_window.h"
+#include "controls/hint_tracker.h"
 #include "data/data_module.h"
 #include "tests/lookups/lookup_support.h"
 
 using rf::controls::ColumnList;
 using rf::controls::NavButton;
 using rf::testing::LookupApp;
+using rf::testing::nextTabStop;
 
 namespace {
 
@@ -66,16 +70,6 @@ const std::vector<Screen>& screens() {
 
 class LookupScreens : public LookupApp {};
 
-// The next widget the focus chain offers to Tab (a control with a focus proxy stands for it).
-QWidget* nextTabStop(QWidget* from) {
-  for (QWidget* n = from->nextInFocusChain(); n && n != from; n = n->nextInFocusChain()) {
-    if (!n->isVisibleTo(from->window()) || !n->isEnabled() || !(n->focusPolicy() & Qt::TabFocus)) continue;
-    for (QWidget* up = n; up && up != from->window(); up = up->parentWidget())
-      if (up->focusProxy() == n) return up;
-    return n;
-  }
-  return nullptr;
-}
 
 TEST_F(LookupScreens, EachShowsItsTableWithItsColumnsRecordViewAndOrder) {
   QStringList created;
@@ -140,6 +134,17 @@ TEST_F(LookupScreens, NavigatorHasElevenButtonsWithHintsAndNoTooltips) {
     EXPECT_FALSE(nav->button(NavButton::Close)->icon().isNull());
   }
   EXPECT_EQ(rf::controls::navButtonHint(NavButton::Close), "Close this screen");
+}
+
+TEST_F(LookupScreens, TheButtonUnderThePointerShowsItsHintInTheStatusLine) {
+  rf::controls::HintTracker hints;
+  QObject::connect(&hints, &rf::controls::HintTracker::hintChanged, &app->main(), &rf::app::Tmain::showHint);
+  auto& s = open("fmTowns");
+  for (NavButton b : {NavButton::Next, NavButton::Delete, NavButton::Close}) {
+    QEnterEvent e(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(s.navigator()->button(b), &e);
+    EXPECT_EQ(app->main().statusBar()->currentMessage(), rf::controls::navButtonHint(b));
+  }
 }
 
 TEST_F(LookupScreens, ButtonsFollowTheTableState) {

@@ -22,6 +22,22 @@
 
 namespace rf::testing {
 
+// The next control Tab goes to from `origin`: the next focusable widget of the focus chain that
+// is not inside `origin`; a control whose focus goes to an inner widget (its focus proxy) stands
+// for it.
+inline QWidget* nextTabStop(QWidget* origin) {
+  QWidget* from = origin;
+  while (from->focusProxy()) from = from->focusProxy();
+  for (QWidget* n = from->nextInFocusChain(); n && n != from; n = n->nextInFocusChain()) {
+    if (n == origin || origin->isAncestorOf(n) || n->focusProxy()) continue;
+    if (!n->isVisibleTo(from->window()) || !n->isEnabled() || !(n->focusPolicy() & Qt::TabFocus)) continue;
+    for (QWidget* up = n->parentWidget(); up && up != from->window(); up = up->parentWidget())
+      if (up->focusProxy() == n) return up;
+    return n;
+  }
+  return nullptr;
+}
+
 class LookupApp : public ::testing::Test {
  protected:
   void SetUp() override {
