@@ -192,17 +192,73 @@ void DatasetTableModel::fetchMore(const QModelIndex& parent) {
   }
 }
 
-int DatasetTableModel::rowOfBookmark(const Bookmark& b) {
+int DatasetTableModel::rowOfBookmark(const Bookmark& b, int reach) {
   if (b.empty()) return -1;
+  const std::size_t limit = rows_.size() + static_cast<std::size_t>(std::max(reach, 0));
   for (std::size_t i = 0;; ++i) {
-    if (i == rows_.size() && fetch(static_cast<int>(rows_.size()) + kFetchBatch) == 0) return -1;
+    if (i == rows_.size() && (i >= limit || fetch(static_cast<int>(rows_.size()) + kFetchBatch) == 0)) return -1;
     if (rows_[i] == b) return insertRow_ >= 0 && static_cast<int>(i) >= insertRow_ ? static_cast<int>(i) + 1 : static_cast<int>(i);
   }
 }
 
 int DatasetTableModel::currentRow() {
   if (dataset_->state() == DatasetState::Insert) return insertRow_;
-  return rowOfBookmark(dataset_->bookmark());
+  const Bookmark home = dataset_->bookmark();
+  int row = rowOfBookmark(home);
+  if (row < 0 && !home.empty() && dataset_->state() == DatasetState::Browse && !dataset_->isEmpty()) {
+    reload();
+    row = rowOfBookmark(home, 0);
+  }
+  return row;
+}
+
+std::vector<Bookmark> DatasetTableModel::collectBefore(int count) {
+  std::vector<Bookmark> before;
+  if (rows_.empty() || headComplete_ || dataset_->state() != DatasetState::Browse) return before;
+  Bookmark home = dataset_->bookmark();
+  const bool atEnd = !home.empty() && dataset_->eof();
+  const bool atStart = !home.empty() && dataset_->bof();
+  {
+    QSignalBlocker hold(dataset_);
+    bool landed = dataset_->gotoBookmark(rows_.front()) && dataset_->prior();
+    while (landed) {
+      before.push_back(dataset_->bookmark());
+      if (static_cast<int>(before.size()) >= count) break;
+      landed = dataset_->prior();
+    }
+    if (!landed) headComplete_ = true;
+    if (!home.empty()) {
+      dataset_->gotoBookmark(home);
+      if (atEnd) dataset_->next();
+      if (atStart) dataset_->prior();
+    }
+  }
+  return before;
+}
+
+bool DatasetTableModel::canFetchFront() const {
+  return !headComplete_ && !fetching_ && dataset_->state() == DatasetState::Browse;
+}
+
+int DatasetTableModel::fetchFront(int count) {
+  if (!canFetchFront()) return 0;
+  QScopedValueRollback<bool> busy(fetching_, true);
+  std::vector<Bookmark> before;
+  try {
+    before = collectBefore(count);
+  } catch (const tables::TableError& e) {
+    headComplete_ = true;
+    emit failed(QString::fromStdString(e.what()));
+    return 0;
+  }
+  if (before.empty()) return 0;
+  const int k = static_cast<int>(before.size());
+  beginInsertRows({}, 0, k - 1);
+  rows_.insert(rows_.begin(), before.rbegin(), before.rend());
+  if (insertRow_ >= 0) insertRow_ += k;
+  cache_.clear();
+  endInsertRows();
+  return k;
 }
 
 bool DatasetTableModel::moveTo(int row) {
@@ -268,9 +324,9 @@ bool DatasetTableModel::removeRows(int row, int count, const QModelIndex& parent
     }
     if (dropInsert) dataset_->cancel();
     for (const Bookmark& b : doomed) {
+      const int r = rowOfBookmark(b, 0);
       if (!dataset_->gotoBookmark(b)) continue;
       dataset_->remove();
-      const int r = rowOfBookmark(b);
       if (r < 0) continue;
       beginRemoveRows({}, r, r);
       rows_.erase(rows_.begin() + bookmarkIndex(r));
@@ -291,8 +347,25 @@ void DatasetTableModel::reload() {
   rows_.clear();
   cache_.clear();
   complete_ = false;
+  headComplete_ = true;
   reader_.reset();
   insertRow_ = dataset_->state() == DatasetState::Insert ? 0 : -1;
+  if (dataset_->state() == DatasetState::Browse && !dataset_->isEmpty()) {
+    // The window starts at the current record, with some of the records before it for context.
+    const Bookmark home = dataset_->bookmark();
+    if (!home.empty()) {
+      rows_.push_back(home);
+      headComplete_ = false;
+      try {
+        auto before = collectBefore(kFetchBatch / 2);
+        rows_.insert(rows_.begin(), before.rbegin(), before.rend());
+      } catch (const tables::TableError& e) {
+        headComplete_ = true;
+        rows_.clear();
+        emit failed(QString::fromStdString(e.what()));
+      }
+    }
+  }
   endResetModel();
 }
 

@@ -41,15 +41,23 @@ class DatasetTableModel : public QAbstractTableModel {
   bool removeRows(int row, int count, const QModelIndex& parent = {}) override;
   bool canFetchMore(const QModelIndex& parent) const override;
   void fetchMore(const QModelIndex& parent) override;
+  // The rows are a window of the table around the record that was current at the last reload:
+  // records before the first row are fetched when the view scrolls up to it. Returns how many
+  // rows were added at the top.
+  bool canFetchFront() const;
+  int fetchFront(int count = kFetchBatch);
 
   const ColumnList& columns() const { return columns_; }
   // The field a column shows.
   dataset::Field& fieldOf(int column) const;
-  // The row of the dataset's current record (fetching up to it); -1 when it has none.
+  // The row of the dataset's current record; -1 when it has none. A record far outside the rows
+  // fetched so far is not walked to: the rows are read afresh around it.
   int currentRow();
   // Makes the row's record the dataset's current one (posting a pending change first).
   bool setCurrentRow(int row);
-  // After the dataset's order, filter or range changed, or other writers changed the table.
+  // After the dataset's order, filter or range changed, or other writers changed the table: the
+  // rows are read afresh around the dataset's current record, so a record deep in a large
+  // table shows at once.
   void reload();
 
   // What a cell of a binary field (a photo) shows when it holds something.
@@ -76,7 +84,10 @@ class DatasetTableModel : public QAbstractTableModel {
   // The values of a row the dataset does not stand on (null when its record is gone).
   const Row* readRow(int row) const;
   int fetch(int wanted);
-  int rowOfBookmark(const tables::Bookmark& b);
+  // Up to `count` bookmarks before the first row, nearest first; sets headComplete_ at the start.
+  std::vector<tables::Bookmark> collectBefore(int count);
+  // Searches the rows, fetching at most `reach` more; -1 when not found.
+  int rowOfBookmark(const tables::Bookmark& b, int reach = kFetchBatch * 4);
   bool moveTo(int row);
   void emitRowChanged(int row);
 
@@ -85,6 +96,7 @@ class DatasetTableModel : public QAbstractTableModel {
   std::vector<int> fieldIndex_;
   std::vector<tables::Bookmark> rows_;
   bool complete_ = false;
+  bool headComplete_ = true;  // the first row is the first record
   bool fetching_ = false;
   mutable std::unique_ptr<tables::Cursor> reader_;
   int insertRow_ = -1;

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QStyleOptionHeader>
+#include <QScrollBar>
 #include <algorithm>
 
 #include "tables/error.h"
@@ -158,7 +159,20 @@ void DbGrid::bind() {
   connections_.push_back(connect(ds, &Dataset::dataChanged, this, &DbGrid::fieldChanged));
   for (int c = 0; c < model_->columnCount(); ++c)
     horizontalHeader()->resizeSection(c, columnPixels(model_->headerData(c, Qt::Horizontal, Qt::UserRole).toInt()));
+  // The rows are a window around the record shown last; scrolling up to its top reads more.
+  connections_.push_back(connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+    if (value == verticalScrollBar()->minimum()) fetchFront();
+  }));
   followDataset(0);
+}
+
+int DbGrid::fetchFront() {
+  if (!model_ || !model_->canFetchFront()) return 0;
+  const QModelIndex top = indexAt(QPoint(1, 1));
+  const int k = model_->fetchFront();
+  // The rows shown stay where they were on the screen.
+  if (k > 0 && top.isValid()) scrollTo(model_->index(top.row(), top.column()), PositionAtTop);
+  return k;
 }
 
 void DbGrid::reload() {
@@ -315,6 +329,21 @@ void DbGrid::deleteRecord() {
 
 QModelIndex DbGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
   if (!model_) return QTableView::moveCursor(action, modifiers);
+  if ((action == MoveUp || action == MovePageUp || action == MovePrevious) && currentIndex().isValid() &&
+      currentIndex().row() < verticalScrollBar()->pageStep() + 1)
+    fetchFront();
+  if ((action == MoveHome || action == MoveEnd) && (modifiers & Qt::ControlModifier)) {
+    // The first or last record of the table, not of the rows read so far.
+    if (Dataset* ds = dataset(); ds && ds->isOpen()) {
+      try {
+        action == MoveHome ? ds->first() : ds->last();
+      } catch (const std::exception& e) {
+        emit failed(QString::fromUtf8(e.what()));
+      }
+      const int row = model_->currentRow();
+      if (row >= 0) return model_->index(row, action == MoveHome ? 0 : model_->columnCount() - 1);
+    }
+  }
   const QModelIndex at = currentIndex();
   const int lastColumn = model_->columnCount() - 1;
   const bool forward = action == MoveNext || action == MoveDown;

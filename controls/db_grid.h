@@ -56,6 +56,9 @@ class DbGrid : public QTableView {
   // after one filter was swapped for another. A change of order, a filter set or removed and a
   // detail's master moving the grid notices by itself when the dataset moves.
   void reload();
+  // Reads the records before the first row read so far (the rows are a window around the
+  // record shown last); returns how many.
+  int fetchFront();
   // Pixels a column of `chars` characters takes in this grid's font.
   int columnPixels(int chars) const;
 

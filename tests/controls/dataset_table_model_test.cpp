@@ -296,3 +296,45 @@ TEST(DatasetTableModel, AKeyChangedInAParadoxTableKeepsItsRowUntilReload) {
 }
 
 }  // namespace
+
+namespace {
+
+// After a reload the rows are a window around the current record: a record deep in a large table
+// shows without walking to it, and scrolling up reads the records before it, in order.
+TEST(DatasetTableModel, ReloadShowsAWindowAroundTheCurrentRecord) {
+  PiecesTable t;
+  {
+    auto table = t.engine.openPath(t.path);
+    for (int i = 0; i < 1000; ++i) {
+      rf::tables::Record r = table->blankRecord();
+      char code[8];
+      std::snprintf(code, sizeof code, "%04d", i);
+      table->set(r, "CODE", rf::tables::Value::text(code));
+      table->insert(r);
+    }
+  }
+  Grid g(t, {{"CODE", 8, "Code"}});
+  for (int i = 0; i < 700; ++i) g.ds.next();
+  ASSERT_EQ(g.ds.field("CODE").asText(), "0700");
+  g.model->reload();
+  const int row = g.model->currentRow();
+  ASSERT_GE(row, 0);
+  EXPECT_EQ(g.cell(row, 0), "0700");
+  EXPECT_LT(g.model->rowCount(), 200) << "nothing near the start was read";
+  // A record far away is not walked to either: the rows are read afresh around it.
+  g.ds.first();
+  EXPECT_EQ(g.cell(g.model->currentRow(), 0), "0000");
+  g.ds.last();
+  EXPECT_EQ(g.cell(g.model->currentRow(), 0), "0999");
+  EXPECT_LT(g.model->rowCount(), 200);
+  // Scrolling up to the top reads what comes before, until the first record.
+  while (g.model->canFetchFront()) ASSERT_GT(g.model->fetchFront(), 0);
+  g.fetchAll();
+  ASSERT_EQ(g.model->rowCount(), 1000);
+  auto codes = g.column(0);
+  EXPECT_TRUE(std::is_sorted(codes.begin(), codes.end()));
+  EXPECT_EQ(codes.front(), "0000");
+  EXPECT_EQ(g.ds.field("CODE").asText(), "0999") << "reading rows never moves the dataset";
+}
+
+}  // namespace
