@@ -124,6 +124,7 @@ QRect DbImage::pictureRect() const { return contentsRect(); }
 bool DbImage::changePicture(const QImage& image) {
   if (!link_.edit()) return false;
   picture_ = image;
+  loadedBytes_.clear();  // the field, read again after Escape or Cancel, differs from what is shown
   scaled_ = QImage();
   stale_ = false;
   link_.setModified(true);
@@ -243,6 +244,8 @@ void DbImage::customEvent(QEvent* event) {
     return;
   }
   loadPosted_ = false;
+  // Hidden since the event was posted: the picture waits until the control is shown again.
+  if (!isVisible()) return;
   ensureLoaded();
   announce();
 }

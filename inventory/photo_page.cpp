@@ -32,13 +32,14 @@ PhotoPage::PhotoPage(dataset::DataSource* dsInven, QWidget* parent) : QWidget(pa
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(0);
 
-  // The panel around the picture: a one-pixel bevel, the control inset by it.
+  // The panel around the picture: a one-pixel bevel, the control inset by it (the frame's own
+  // width keeps the layout off the bevel).
   auto* panel = new QFrame(this);
   panel->setObjectName(QStringLiteral("pnlImage"));
   panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   panel->setLineWidth(1);
   auto* inPanel = new QVBoxLayout(panel);
-  inPanel->setContentsMargins(1, 1, 1, 1);
+  inPanel->setContentsMargins(0, 0, 0, 0);
   image_ = new TDBImageAsp(panel);
   image_->setObjectName(QStringLiteral("fldImage"));
   image_->setDataSource(dsInven);
