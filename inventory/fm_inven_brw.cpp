@@ -55,6 +55,13 @@ TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Q
     w->setFixedSize(33, 31);
     w->setIconSize(QSize(16, 16));
   }
+  QToolButton* editScreen = navigator_->addCustomButton(
+      QStringLiteral("navEditScreen"), pictures::picture(QStringLiteral("hand_writing.svg")), QString(),
+      NavButton::Close);
+  editScreen->setAutoRaise(true);
+  editScreen->setFixedSize(31, 31);
+  editScreen->setIconSize(QSize(16, 16));
+  connect(editScreen, &QToolButton::clicked, this, &TfmInvenBrw::wwDBNavigator1EdScnClick);
   navigator_->setDataSource(dsInven_);
   connect(navigator_, &controls::RecordNavigator::failed, this, &TfmInvenBrw::showError);
   connect(navigator_, &controls::RecordNavigator::filterRequested, this, &TfmInvenBrw::showFilterDialog);
@@ -93,6 +100,7 @@ TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Q
   grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
   connect(grid_, &controls::DbGrid::failed, this, &TfmInvenBrw::showError);
+  connect(grid_, &QAbstractItemView::doubleClicked, this, &TfmInvenBrw::wwDBGrid1DblClick);
 
   filter_ = new controls::FilterDialog(this);
   filter_->setObjectName(QStringLiteral("wwFilterDialog1"));

@@ -47,6 +47,12 @@ class TfmInvenBrw : public QWidget {
 
  public slots:
   void wwDBNavigator1CloseClick();
+  // The navigator's edit-screen button and a double-click in the grid ask for the edit screen.
+  void wwDBNavigator1EdScnClick() { emit editScreenRequested(); }
+  void wwDBGrid1DblClick() { emit editScreenRequested(); }
+
+ signals:
+  void editScreenRequested();
 
  protected:
   void showEvent(QShowEvent* event) override;

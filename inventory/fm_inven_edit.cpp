@@ -1,0 +1,221 @@
+#include "inventory/fm_inven_edit.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "controls/command_runner.h"
+#include "controls/db_edit.h"
+#include "controls/lookup_combo_box.h"
+#include "controls/record_navigator.h"
+#include "inventory/basic_data_page.h"
+#include "inventory/edit_page_controls.h"
+#include "inventory/equipment_details_page.h"
+#include "pictures/pictures.h"
+
+namespace rf::inventory {
+
+using controls::NavButton;
+
+namespace {
+
+// Where the three large labels of the header start, from the left.
+constexpr int kDescLeft = 160;
+constexpr int kRoadLeft = 480;
+constexpr int kRoadNoLeft = 588;
+constexpr int kHeaderGap = 8;
+
+}  // namespace
+
+const std::vector<TfmInvenEdit::LookupButton>& TfmInvenEdit::lookupButtons() {
+  static const std::vector<LookupButton> buttons = {
+      {"BitBtn1", "Railroads", "fmAbbrev"},         {"btnCategory", "Category", "fmCat"},
+      {"btnClassification", "Classification", "fmClass"}, {"btnCondition", "Condition", "fmCond"},
+      {"BitBtn5", "Couplers", "fmCouplers"},        {"btnMfgr", "Manufacturer", "fmMfgr"},
+      {"btnScale", "Scale", "fmScale"},             {"bntnSLoc", "Storage Loc", "fmSloc"},
+      {"btnTrucks", "Trucks", "fmTrucks"},
+  };
+  return buttons;
+}
+
+TfmInvenEdit::TfmInvenEdit(TfmInvenBrw& browse, data::TdmMain& dm, QWidget* parent)
+    : QWidget(parent, Qt::Window), browse_(browse), dm_(dm) {
+  setObjectName(QStringLiteral("fmInvenEdit"));
+  setWindowTitle(QStringLiteral("Model Railroad Inventory Edit"));
+  resize(697, 495);
+
+  QWidget* strip = navigatorStrip();
+  QWidget* head = header();
+
+  pages_ = new QTabWidget(this);
+  pages_->setObjectName(QStringLiteral("PageControl1"));
+  basic_ = new BasicDataPage(&browse_.dsInven(), dm_, pages_);
+  equipment_ = new EquipmentDetailsPage(&browse_.dsInven(), dm_, pages_);
+  pages_->addTab(basic_, QStringLiteral("Basic Data "));
+  pages_->addTab(equipment_, QStringLiteral(" Equipment Details "));
+  auto* photo = new QWidget(pages_);
+  photo->setObjectName(QStringLiteral("tsModelPhoto"));
+  pages_->addTab(photo, QStringLiteral(" Model Photo "));
+  pages_->setCurrentIndex(0);
+
+  QWidget* row = lookupRow();
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(strip);
+  column->addWidget(head);
+  column->addWidget(pages_, 1);
+  column->addWidget(row);
+
+  // The header follows the record: on every change of the three controls' text (another record,
+  // a pick) and, since typed text reaches the field only when it is written, on every change of
+  // the record's data too.
+  connect(basic_->fldDesc(), &QLineEdit::textChanged, this, &TfmInvenEdit::fldDescChange);
+  connect(basic_->fldRepMk(), &controls::LookupComboBox::textChanged, this, &TfmInvenEdit::fldRepMkChange);
+  connect(basic_->fldRepno(), &QLineEdit::textChanged, this, &TfmInvenEdit::fldRepnoChange);
+  auto all = [this] {
+    fldDescChange();
+    fldRepMkChange();
+    fldRepnoChange();
+  };
+  dataset::DataSource* ds = &browse_.dsInven();
+  connect(ds, &dataset::DataSource::dataChanged, this, all);
+  connect(ds, &dataset::DataSource::recordChanged, this, all);
+  connect(ds, &dataset::DataSource::datasetChanged, this, all);
+  all();
+
+  chainTabOrder();
+}
+
+QWidget* TfmInvenEdit::navigatorStrip() {
+  auto* strip = new QWidget(this);
+  strip->setObjectName(QStringLiteral("pnlNavigator"));
+  strip->setFixedHeight(40);
+  navigator_ = new controls::RecordNavigator(strip);
+  navigator_->setObjectName(QStringLiteral("wwDBNavigator1"));
+  navigator_->setButtons({NavButton::First, NavButton::Prior, NavButton::Next, NavButton::Last, NavButton::Insert,
+                          NavButton::Edit, NavButton::Cancel, NavButton::Bookmark, NavButton::GotoBookmark,
+                          NavButton::Delete, NavButton::Post, NavButton::Refresh, NavButton::Filter,
+                          NavButton::Close});
+  navigator_->button(NavButton::Close)->setIcon(pictures::picture(QStringLiteral("close_door_red.svg")));
+  for (NavButton b : navigator_->buttons()) {
+    QToolButton* w = navigator_->button(b);
+    w->setAutoRaise(true);
+    w->setFixedSize(33, 33);
+    w->setIconSize(QSize(16, 16));
+  }
+  navigator_->setDataSource(&browse_.dsInven());
+  connect(navigator_, &controls::RecordNavigator::failed, this,
+          [this](const QString& message) { controls::showError(this, message); });
+  // One filter dialog for both screens: the filter narrows the shared table.
+  connect(navigator_, &controls::RecordNavigator::filterRequested, &browse_, &TfmInvenBrw::showFilterDialog);
+  connect(navigator_, &controls::RecordNavigator::closeRequested, this, &TfmInvenEdit::wwDBNavigator1CloseClick);
+  // Rows came or went, or others changed the table: the browse screen's list is read afresh.
+  connect(navigator_, &controls::RecordNavigator::clicked, this, [this](NavButton b) {
+    if (b == NavButton::Refresh || b == NavButton::Insert || b == NavButton::Delete) browse_.reloadGrid();
+  });
+  auto* row = new QHBoxLayout(strip);
+  row->setContentsMargins(4, 3, 4, 3);
+  row->addWidget(navigator_);
+  row->addStretch(1);
+  return strip;
+}
+
+QWidget* TfmInvenEdit::header() {
+  auto* head = new QWidget(this);
+  head->setObjectName(QStringLiteral("pnlHeader"));
+  head->setFixedHeight(41);
+  fldAsset_ = boundEdit(head, &browse_.dsInven(), QStringLiteral("I_ASSET"), QStringLiteral("fldAsset"));
+  fldAsset_->setFixedWidth(65);
+  auto* label = new QLabel(QStringLiteral("Asset No:"), head);
+  label->setBuddy(fldAsset_);
+  label->adjustSize();
+  label->move(8, (41 - label->height()) / 2);
+  fldAsset_->move(label->x() + label->width() + 6, (41 - fldAsset_->sizeHint().height()) / 2);
+  fldAsset_->resize(65, fldAsset_->sizeHint().height());
+
+  QFont big = font();
+  big.setPixelSize(21);
+  big.setBold(true);
+  auto makeLabel = [&](const char* name, int left) {
+    auto* l = new QLabel(head);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setFont(big);
+    QPalette palette = l->palette();
+    palette.setColor(QPalette::WindowText, Qt::red);
+    l->setPalette(palette);
+    l->move(left, (41 - l->fontMetrics().height()) / 2);
+    return l;
+  };
+  lblDesc_ = makeLabel("lblDesc", kDescLeft);
+  lblRoad_ = makeLabel("lblRoad", kRoadLeft);
+  lblRoadNo_ = makeLabel("lblRoadNo", kRoadNoLeft);
+  return head;
+}
+
+QWidget* TfmInvenEdit::lookupRow() {
+  auto* rowWidget = new QWidget(this);
+  rowWidget->setObjectName(QStringLiteral("pnlLookups"));
+  rowWidget->setFixedHeight(40);
+  auto* row = new QHBoxLayout(rowWidget);
+  row->setContentsMargins(4, 0, 4, 0);
+  row->setSpacing(4);
+  for (const LookupButton& b : lookupButtons()) {
+    auto* button = new QPushButton(QString::fromLatin1(b.caption), rowWidget);
+    button->setObjectName(QString::fromLatin1(b.objectName));
+    // 72 by 25, or as wide as the caption needs in the font of the day.
+    button->setFixedSize(std::max(72, button->fontMetrics().horizontalAdvance(button->text()) + 12), 25);
+    const QString screen = QString::fromLatin1(b.screen);
+    connect(button, &QPushButton::clicked, this, [this, screen] {
+      if (showScreen_) controls::runCommand(this, [&] { showScreen_(screen); });
+    });
+    row->addWidget(button);
+    lookupButtons_ << button;
+  }
+  row->addStretch(1);
+  return rowWidget;
+}
+
+void TfmInvenEdit::chainTabOrder() {
+  QList<QWidget*> chain;
+  chain << fldAsset_ << pages_->tabBar();
+  chain << basic_->tabChain() << equipment_->tabChain();
+  for (QPushButton* b : lookupButtons_) chain << b;
+  for (qsizetype i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void TfmInvenEdit::fldDescChange() { mirror(lblDesc_, QStringLiteral("I_DESC"), kRoadLeft - kHeaderGap); }
+void TfmInvenEdit::fldRepMkChange() { mirror(lblRoad_, QStringLiteral("I_REPMK"), kRoadNoLeft - kHeaderGap); }
+void TfmInvenEdit::fldRepnoChange() { mirror(lblRoadNo_, QStringLiteral("I_REPNO"), -1); }
+
+void TfmInvenEdit::mirror(QLabel* label, const QString& field, int right) {
+  if (!label) return;
+  dataset::Dataset* ds = browse_.dsInven().dataset();
+  dataset::Field* f = ds && ds->isOpen() ? ds->findField(field) : nullptr;
+  const QString text = f ? f->asText().trimmed() : QString();
+  // Sized to its text, but never over the next label: a long text is cut with an ellipsis.
+  label->setText(right > 0 ? label->fontMetrics().elidedText(text, Qt::ElideRight, std::max(right - label->x(), 0)) : text);
+  label->adjustSize();
+}
+
+void TfmInvenEdit::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Centred the first time; afterwards where the user left it.
+  if (!placed_) {
+    placed_ = true;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
+  }
+}
+
+}  // namespace rf::inventory
