@@ -17,6 +17,7 @@
 #include "inventory/basic_data_page.h"
 #include "inventory/edit_page_controls.h"
 #include "inventory/equipment_details_page.h"
+#include "inventory/photo_page.h"
 #include "pictures/pictures.h"
 
 namespace rf::inventory {
@@ -59,9 +60,9 @@ TfmInvenEdit::TfmInvenEdit(TfmInvenBrw& browse, data::TdmMain& dm, QWidget* pare
   equipment_ = new EquipmentDetailsPage(&browse_.dsInven(), dm_, pages_);
   pages_->addTab(basic_, QStringLiteral("Basic Data "));
   pages_->addTab(equipment_, QStringLiteral(" Equipment Details "));
-  auto* photo = new QWidget(pages_);
-  photo->setObjectName(QStringLiteral("tsModelPhoto"));
-  pages_->addTab(photo, QStringLiteral(" Model Photo "));
+  photo_ = new PhotoPage(&browse_.dsInven(), pages_);
+  photo_->setObjectName(QStringLiteral("tsModelPhoto"));
+  pages_->addTab(photo_, QStringLiteral(" Model Photo "));
   pages_->setCurrentIndex(0);
 
   QWidget* row = lookupRow();
@@ -187,6 +188,8 @@ void TfmInvenEdit::chainTabOrder() {
   QList<QWidget*> chain;
   chain << fldAsset_ << pages_->tabBar();
   chain << basic_->tabChain() << equipment_->tabChain();
+  for (QWidget* w : photo_->findChildren<QWidget*>())
+    if (w->focusPolicy() & Qt::TabFocus) chain << w;
   for (QPushButton* b : lookupButtons_) chain << b;
   for (qsizetype i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }

@@ -25,6 +25,7 @@ namespace rf::inventory {
 
 class BasicDataPage;
 class EquipmentDetailsPage;
+class PhotoPage;
 
 class TfmInvenEdit : public QWidget {
   Q_OBJECT
@@ -40,6 +41,7 @@ class TfmInvenEdit : public QWidget {
   QTabWidget& pages() { return *pages_; }
   BasicDataPage& basicData() { return *basic_; }
   EquipmentDetailsPage& equipmentDetails() { return *equipment_; }
+  PhotoPage& modelPhoto() { return *photo_; }
 
   // The lookup button row: each button's object name and the screen it shows, left to right.
   struct LookupButton {
@@ -77,6 +79,7 @@ class TfmInvenEdit : public QWidget {
   QTabWidget* pages_ = nullptr;
   BasicDataPage* basic_ = nullptr;
   EquipmentDetailsPage* equipment_ = nullptr;
+  PhotoPage* photo_ = nullptr;
   QList<QPushButton*> lookupButtons_;
   bool placed_ = false;
 };

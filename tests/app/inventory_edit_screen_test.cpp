@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -30,6 +32,8 @@
 #include "inventory/equipment_details_page.h"
 #include "inventory/fm_inven_brw.h"
 #include "inventory/fm_inven_edit.h"
+#include "inventory/photo_page.h"
+#include "inventory/db_img_aspct.h"
 
 using rf::controls::NavButton;
 using rf::data::TdmMain;
@@ -48,14 +52,26 @@ struct Piece {
   const char* trucks;
   const char* rmk3;
   const char* acquired;
+  int photoWidth;  // 0: no photo
 };
 
 // Asset numbers 1-3, each field different from record to record.
 const Piece kPieces[] = {
-    {"SP", "4449", "GS-4 Northern", "0", "BETTEN", "first piece", "03/15/1998"},
-    {"CBQ", "62011", "40 ft boxcar", "1", "ARCH", "", "07/04/2005"},
-    {"ATSF", "3751", "Hudson", "3", "", "third piece", ""},
+    {"SP", "4449", "GS-4 Northern", "0", "BETTEN", "first piece", "03/15/1998", 40},
+    {"CBQ", "62011", "40 ft boxcar", "1", "ARCH", "", "07/04/2005", 0},
+    {"ATSF", "3751", "Hudson", "3", "", "third piece", "", 24},
 };
+
+// A photo as the field stores it: a BMP file.
+QByteArray bitmap(int width) {
+  QImage image(width, 10, QImage::Format_RGB32);
+  image.fill(Qt::darkRed);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "BMP");
+  return bytes;
+}
 
 // Runs `act` on the modal window once it shows (inside its own event loop).
 void whenModal(std::function<void(QWidget*)> act) {
@@ -83,6 +99,7 @@ class EditScreen : public ::testing::Test {
       inv.field("I_TRUCKS").setText(p.trucks);
       inv.field("I_RMK3").setText(p.rmk3);
       inv.field("I_ACQD").setText(p.acquired);
+      if (p.photoWidth) inv.field("I_Photo").setBytes(bitmap(p.photoWidth));
       inv.post();
     }
     b->reloadGrid();
@@ -189,6 +206,8 @@ TEST_F(EditScreen, MovingReloadsEveryPageAndTheHeader) {
     EXPECT_EQ(text("fldRmk3"), p.rmk3);
     auto* type = find<rf::controls::DbRadioGroup>("fldEqType");
     EXPECT_EQ(type->chosen(), QString(p.eqtype).toInt());
+    auto& photo = e->modelPhoto().fldImage();
+    EXPECT_EQ(photo.picture().width(), p.photoWidth ? p.photoWidth : 0);
     EXPECT_EQ(label("lblDesc"), p.desc);
     EXPECT_EQ(label("lblRoad"), p.repmk);
     EXPECT_EQ(label("lblRoadNo"), p.repno);
