@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QDropEvent>
 #include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QTest>
 #include <QtEndian>
@@ -364,6 +366,26 @@ TEST_F(Photo, LoadAndSaveThroughFiles) {
   EXPECT_FALSE(page->loadPhoto(QString::fromStdString(dir.path() + "/missing.png")));
   ASSERT_EQ(errors.size(), 1);
   EXPECT_TRUE(errors[0].contains("missing.png")) << errors[0].toStdString();
+}
+
+TEST_F(Photo, AnImageFileDroppedOnThePictureIsTakenAsAPaste) {
+  addPiece({});
+  showPage();
+  rf::test::TempDir dir;
+  const QString jpg = QString::fromStdString(dir.file("caboose.jpg"));
+  ASSERT_TRUE(solid(90, 45, Qt::red).save(jpg, "JPG"));
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(jpg)});
+  QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&image(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&image(), &drop);
+  EXPECT_EQ(state(), DatasetState::Edit);
+  EXPECT_EQ(image().picture().size(), QSize(90, 45));
+  b->tbInven().post();
+  EXPECT_TRUE(stored().startsWith("BM"));
+  EXPECT_TRUE(errors.isEmpty());
 }
 
 }  // namespace
