@@ -98,7 +98,11 @@ QWidget* BasicDataPage::descriptionGroup(dataset::DataSource* ds, data::TdmMain&
   grid->setColumnStretch(3, 2);
 
   chain_ << fldRepMk_ << fldRepno_;
-  for (int i = 0; i < eqType->count(); ++i) chain_ << eqType->button(i);
+  // Tab stops once in the group, at the chosen option; the arrow keys move among them.
+  for (int i = 0; i < eqType->count(); ++i) {
+    eqType->button(i)->setObjectName(QStringLiteral("fldEqType%1").arg(i));
+    chain_ << eqType->button(i);
+  }
   chain_ << fldDesc_ << scale << cat << subCat << cls << importer << maker << makerNo;
   return group;
 }

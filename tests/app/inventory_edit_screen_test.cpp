@@ -356,6 +356,9 @@ TEST_F(EditScreen, TabOrderRunsThroughThePagesAndTheRemarksBottomUp) {
       EXPECT_EQ(QApplication::focusWidget()->objectName(), name);
     }
   };
+  // The equipment type takes one stop, at the chosen option (the first record's is Locomotive).
+  tabFrom("fldRepMkEdit", {"fldRepno", "fldEqType0", "fldDesc", "fldScaleEdit", "fldCatEdit", "fldSubCat", "fldClassEdit",
+                           "fldImptrEdit"});
   tabFrom("fldAcqd", {"fldCost", "fldVDate", "fldValue", "fldRNameEdit", "fldCondEdit", "fldSlocEdit", "fldDtSld"});
   tabFrom("fldImptrEdit", {"fldMfgrEdit", "fldMfgrNo", "fldAcqd"});
   e->pages().setCurrentIndex(1);
