@@ -172,6 +172,17 @@ TEST_F(EditScreen, WindowNavigatorPagesAndLookupRow) {
   EXPECT_EQ(pages.tabText(2), " Model Photo ");
   EXPECT_EQ(pages.currentIndex(), 0);
 
+  // Hints go to the status line only; a control without one shows none.
+  const std::pair<const char*, const char*> hints[] = {
+      {"fldRepno", "Road Number"},     {"fldMfgrNo", "Manufacturer Part Number"}, {"fldAcqd", "Date Acquired"},
+      {"fldCost", "Purchase Cost"},    {"fldVDate", "As of Date"},                {"fldValue", "Current Value"},
+      {"fldDtSld", "Date Sold"},       {"fldDesc", ""},                           {"fldRepMk", ""}};
+  for (auto [name, hint] : hints) {
+    QWidget* w = find(name);
+    EXPECT_EQ(w->statusTip(), hint) << name;
+    EXPECT_TRUE(w->toolTip().isEmpty()) << name;
+  }
+
   // Each lookup button shows its screen and leaves this one open.
   const std::pair<const char*, const char*> row[] = {
       {"BitBtn1", "fmAbbrev"}, {"btnCategory", "fmCat"},     {"btnClassification", "fmClass"},
