@@ -250,6 +250,29 @@ TEST_F(Photo, CutThenPostEmptiesTheFieldAndLeavesThePictureOnTheClipboard) {
   EXPECT_TRUE(errors.isEmpty());
 }
 
+TEST_F(Photo, ARecordThatCannotBeEditedKeepsItsPictureAndTheRefusalIsShown) {
+  const QByteArray bmp = encoded(solid(20, 10, Qt::red), "BMP");
+  addPiece(bmp);
+  showPage();
+  // Another program deletes the record shown.
+  {
+    auto engine = c.otherEngine();
+    rf::tables::OpenRequest r;
+    r.name = "Inven.DB";
+    auto t = engine->open(r);
+    auto cur = t->openCursor();
+    ASSERT_TRUE(cur->first());
+    t->remove(cur->bookmark());
+  }
+  QGuiApplication::clipboard()->setImage(solid(70, 70, Qt::blue));
+  click("btnPaste");
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("deleted")) << errors[0].toStdString();
+  EXPECT_NE(state(), DatasetState::Edit);
+  EXPECT_FALSE(image().modified());
+  EXPECT_NE(image().picture().size(), QSize(70, 70));
+}
+
 TEST_F(Photo, CopyLeavesTheRecordAlone) {
   const QByteArray bmp = encoded(solid(12, 34, Qt::cyan), "BMP");
   addPiece(bmp);
