@@ -263,6 +263,20 @@ TEST_F(EditScreen, HeaderFollowsTheFieldOnceTypedTextIsWritten) {
   EXPECT_TRUE(lbl->text().startsWith("WW"));
 }
 
+TEST_F(EditScreen, ClosingKeepsAPendingChangeForTheNextMove) {
+  auto* repno = find<QLineEdit>("fldRepno");
+  repno->setFocus();
+  repno->selectAll();
+  QTest::keyClicks(repno, "4450");
+  press(NavButton::Close);
+  EXPECT_FALSE(e->isVisible());
+  EXPECT_EQ(inv().state(), DatasetState::Edit) << "hiding the screen drops nothing";
+  EXPECT_TRUE(b->navigator().button(NavButton::Post)->isEnabled()) << "both navigators follow the shared state";
+  QTest::mouseClick(b->navigator().button(NavButton::Next), Qt::LeftButton);
+  EXPECT_EQ(stored(1)->field("I_REPNO").asText(), "4450");
+  EXPECT_TRUE(errors.isEmpty()) << errors.join("\n").toStdString();
+}
+
 TEST_F(EditScreen, PickListsWriteTheCodeCutToTheField) {
   // A coupler code wider than the inventory's field.
   auto& couplers = dm->table("tbCouplers");
