@@ -111,7 +111,7 @@ bool RecordNavigator::allowed(NavButton b) const {
     case NavButton::Delete: return !ds->isEmpty();
     case NavButton::Bookmark: return !ds->isEmpty();
     case NavButton::GotoBookmark: return !saved_.empty();
-    case NavButton::Refresh: return !editing;
+    case NavButton::Refresh: return true;  // a pending change is posted first
     case NavButton::Filter: return true;
     case NavButton::Close: return true;
   }

@@ -79,6 +79,7 @@ void Dataset::open(tables::Engine& engine, const tables::OpenRequest& request, c
     fields_.push_back(std::make_unique<Field>(*this, static_cast<int>(i), defs[i]));
   applyRange();
   settle();
+  bof_ = true;  // an open table stands on its first record
   setState(DatasetState::Browse);
   scrolled();
 }
@@ -162,7 +163,10 @@ bool Dataset::toEnd(bool forward) {
   if (masterEmpty_) return false;
   bool landed = forward ? skipForward(cursor_->first()) : skipBackward(cursor_->last());
   hidden_ = !landed;
-  eof_ = bof_ = false;
+  // On the first record after first() there is nothing before it, and on the last after last()
+  // nothing after it: the navigator greys the moves that would find nothing.
+  bof_ = forward || !landed;
+  eof_ = !forward || !landed;
   scrolled();
   return landed;
 }

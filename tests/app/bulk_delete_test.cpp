@@ -22,19 +22,20 @@ using rf::testing::Collection;
 
 namespace {
 
-// Three pieces with two waybills each.
+// Three pieces with two waybills each; the inventory's new-record rule numbers the pieces.
 void addPieces(TfmInvenBrw& b) {
   auto& inv = b.tbInven();
   auto& way = b.tbWaybill();
-  for (int asset = 1; asset <= 3; ++asset) {
+  for (int piece = 1; piece <= 3; ++piece) {
     inv.insert();
-    inv.field("I_ASSET").setNumber(asset);
-    inv.field("I_DESC").setText(QStringLiteral("Piece %1").arg(asset));
-    inv.field("I_DETAIL").setMemo(QStringLiteral("details of %1").arg(asset));
+    const double asset = inv.field("I_ASSET").asNumber();
+    inv.edit();
+    inv.field("I_DESC").setText(QStringLiteral("Piece %1").arg(piece));
+    inv.field("I_DETAIL").setMemo(QStringLiteral("details of %1").arg(piece));
     inv.post();
     for (int w = 1; w <= 2; ++w) {
       way.insert();
-      way.field("Wayb_No").setNumber(asset * 10 + w);
+      way.field("Wayb_No").setNumber(piece * 10 + w);
       way.field("Asset_no").setNumber(asset);
       way.post();
     }

@@ -107,17 +107,19 @@ TEST(RecordNavigator, ButtonsFollowTheDatasetsState) {
     const char* code;
     const char* enabled;
   };
-  // The dataset says bof/eof once a move found nothing beyond the end, not on landing there.
+  // First and Prior grey on the first record once a move put the table there (opening it, First),
+  // Next and Last on the last (Last, or a Next that found nothing after it).
   const std::vector<Step> steps = {
-      {nullptr, "A", "First Prior Next Last Insert Edit Bookmark Delete Refresh Filter Close"},
+      {nullptr, "A", "Next Last Insert Edit Bookmark Delete Refresh Filter Close"},
       {"Prior", "A", "Next Last Insert Edit Bookmark Delete Refresh Filter Close"},
-      {"Last", "C", "First Prior Next Last Insert Edit Bookmark Delete Refresh Filter Close"},
+      {"Last", "C", "First Prior Insert Edit Bookmark Delete Refresh Filter Close"},
       {"Next", "C", "First Prior Insert Edit Bookmark Delete Refresh Filter Close"},
       {"Bookmark", "C", "First Prior Insert Edit Bookmark GotoBookmark Delete Refresh Filter Close"},
-      // Still at the end while the record is edited and after: the dataset keeps its eof.
-      {"Edit", "C", "First Prior Insert Cancel Bookmark GotoBookmark Delete Post Filter Close"},
+      // Still at the end while the record is edited and after; Refresh stays (it posts first).
+      {"Edit", "C", "First Prior Insert Cancel Bookmark GotoBookmark Delete Post Refresh Filter Close"},
       {"Cancel", "C", "First Prior Insert Edit Bookmark GotoBookmark Delete Refresh Filter Close"},
-      {"First", "A", "First Prior Next Last Insert Edit Bookmark GotoBookmark Delete Refresh Filter Close"},
+      {"First", "A", "Next Last Insert Edit Bookmark GotoBookmark Delete Refresh Filter Close"},
+      {"Next", "B", "First Prior Next Last Insert Edit Bookmark GotoBookmark Delete Refresh Filter Close"},
       {"GotoBookmark", "C", "First Prior Next Last Insert Edit Bookmark GotoBookmark Delete Refresh Filter Close"},
   };
   for (const Step& st : steps) {
