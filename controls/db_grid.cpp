@@ -67,6 +67,10 @@ DbGrid::DbGrid(QWidget* parent) : QTableView(parent), confirm_(askWithMessageBox
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   horizontalHeader()->setSectionsMovable(false);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // One line a record, as the platform's grids show them: more rows on the screen.
+  setWordWrap(false);
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
 }
 
 DbGrid::~DbGrid() {

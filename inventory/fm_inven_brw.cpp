@@ -95,10 +95,6 @@ TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Q
   grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   grid_->setShowGrid(true);
-  // One line a row, as a list of thousands of pieces reads best.
-  grid_->setWordWrap(false);
-  grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
   connect(grid_, &controls::DbGrid::failed, this, &TfmInvenBrw::showError);
   connect(grid_, &QAbstractItemView::doubleClicked, this, &TfmInvenBrw::wwDBGrid1DblClick);
 
