@@ -16,6 +16,7 @@
 #include "data/data_module.h"
 #include "data/fm_pref.h"
 #include "inventory/fm_inven_brw.h"
+#include "inventory/fm_inven_edit.h"
 #include "lookups/fm_abbrev.h"
 #include "lookups/fm_cat.h"
 #include "lookups/fm_class.h"
@@ -52,6 +53,7 @@ Application::Application(tables::Engine& engine) : engine_(engine) {
   fmScale_ = std::make_unique<lookups::TfmScale>(*dmMain_);
   fmSloc_ = std::make_unique<lookups::TfmSloc>(*dmMain_);
   fmInvenBrw_ = std::make_unique<inventory::TfmInvenBrw>(*dmMain_);
+  fmInvenEdit_ = std::make_unique<inventory::TfmInvenEdit>(*fmInvenBrw_, *dmMain_);
   about_ = std::make_unique<TFM_ABOUT>(main_.get());
   fmIndustry_ = std::make_unique<lookups::TfmIndustry>(*dmMain_);
   fmTowns_ = std::make_unique<lookups::TfmTowns>(*dmMain_);
@@ -85,6 +87,14 @@ void Application::attachCommands() {
   m.addCommand(file, m.fileAnchor(QStringLiteral("sepLookups")), QStringLiteral("ModelRailroadInventory1"),
                QStringLiteral("Model Railroad Inventory"), QStringLiteral("open_folder.svg"), {}, showBrowse);
   m.setToolCommand(QStringLiteral("tbInvenBrw"), showBrowse);
+  // The browse screen's edit-screen button and its grid's double-click show the edit screen, whose
+  // lookup buttons show the lookup screens by name.
+  QObject::connect(fmInvenBrw_.get(), &inventory::TfmInvenBrw::editScreenRequested, fmInvenEdit_.get(),
+                   [this] { controls::runCommand(fmInvenBrw_.get(), [this] { showModeless(fmInvenEdit_.get()); }); });
+  fmInvenEdit_->setShowScreen([this](const QString& name) {
+    for (QWidget* screen : lookupScreens())
+      if (screen->objectName() == name) showModeless(screen);
+  });
   // The lookup screens' items, in the menu's order (not the order of creation).
   struct LookupItem {
     const char* name;

@@ -20,6 +20,7 @@ class Dataset;
 }
 namespace rf::inventory {
 class TfmInvenBrw;
+class TfmInvenEdit;
 }
 namespace rf::lookups {
 class Tlookup;
@@ -56,6 +57,7 @@ class Application {
   data::TdmMain& dmMain() { return *dmMain_; }
   data::TfmPref& fmPref() { return *fmPref_; }
   inventory::TfmInvenBrw& fmInvenBrw() { return *fmInvenBrw_; }
+  inventory::TfmInvenEdit& fmInvenEdit() { return *fmInvenEdit_; }
   TFM_ABOUT& FM_ABOUT() { return *about_; }
   lookups::TfmAbbrev& fmAbbrev() { return *fmAbbrev_; }
   lookups::TfmClass& fmClass() { return *fmClass_; }
@@ -96,6 +98,7 @@ class Application {
   std::unique_ptr<lookups::TfmScale> fmScale_;
   std::unique_ptr<lookups::TfmSloc> fmSloc_;
   std::unique_ptr<inventory::TfmInvenBrw> fmInvenBrw_;
+  std::unique_ptr<inventory::TfmInvenEdit> fmInvenEdit_;
   std::unique_ptr<TFM_ABOUT> about_;
   std::unique_ptr<lookups::TfmIndustry> fmIndustry_;
   std::unique_ptr<lookups::TfmTowns> fmTowns_;

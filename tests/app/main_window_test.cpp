@@ -2,6 +2,7 @@
 // status line, the Edit menu's clipboard commands, the about box, help, and closing.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -21,6 +22,8 @@
 #include "controls/hint_tracker.h"
 #include "data/data_module.h"
 #include "inventory/fm_inven_brw.h"
+#include "inventory/fm_inven_edit.h"
+#include "lookups/fm_trucks.h"
 
 using rf::app::Application;
 using rf::testing::Collection;
@@ -110,6 +113,20 @@ TEST(MainWindow, ShowingTheBrowseScreenAgainBringsTheSameOneToTheFront) {
   QTest::mouseClick(app.main().toolButton("tbInvenBrw"), Qt::LeftButton);
   EXPECT_TRUE(app.fmInvenBrw().isVisible());
   EXPECT_EQ(QApplication::topLevelWidgets().count(&app.fmInvenBrw()), 1);
+}
+
+TEST(MainWindow, EditScreenComesFromTheBrowseScreenAndShowsTheLookupScreens) {
+  Collection c;
+  Application app(c.engine());
+  app.main().show();
+  EXPECT_FALSE(app.fmInvenEdit().isVisible());
+  app.fmInvenBrw().wwDBNavigator1EdScnClick();
+  ASSERT_TRUE(app.fmInvenEdit().isVisible());
+  EXPECT_EQ(app.fmInvenEdit().windowTitle(), "Model Railroad Inventory Edit");
+  auto* trucks = app.fmInvenEdit().findChild<QAbstractButton*>("btnTrucks");
+  ASSERT_NE(trucks, nullptr);
+  QTest::mouseClick(trucks, Qt::LeftButton);
+  EXPECT_TRUE(app.fmTrucks().isVisible());
 }
 
 TEST(MainWindow, ClipboardCommandsActOnTheFocusedTextControl) {
