@@ -16,6 +16,7 @@
 #include "data/table_catalogue.h"
 #include "data/table_opener.h"
 #include "inventory/inventory_columns.h"
+#include "inventory/inventory_navigator.h"
 #include "inventory/inventory_rules.h"
 #include "pictures/pictures.h"
 
@@ -42,19 +43,7 @@ TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Q
   auto* strip = new QWidget(this);
   strip->setObjectName(QStringLiteral("pnlStrip"));
   strip->setFixedHeight(40);
-  navigator_ = new controls::RecordNavigator(strip);
-  navigator_->setObjectName(QStringLiteral("wwDBNavigator1"));
-  navigator_->setButtons({NavButton::First, NavButton::Prior, NavButton::Next, NavButton::Last, NavButton::Insert,
-                          NavButton::Edit, NavButton::Cancel, NavButton::Bookmark, NavButton::GotoBookmark,
-                          NavButton::Delete, NavButton::Post, NavButton::Refresh, NavButton::Filter,
-                          NavButton::Close});
-  navigator_->button(NavButton::Close)->setIcon(pictures::picture(QStringLiteral("close_door_red.svg")));
-  for (NavButton b : navigator_->buttons()) {
-    QToolButton* w = navigator_->button(b);
-    w->setAutoRaise(true);
-    w->setFixedSize(33, 31);
-    w->setIconSize(QSize(16, 16));
-  }
+  navigator_ = makeInventoryNavigator(strip, QSize(33, 31));
   QToolButton* editScreen = navigator_->addCustomButton(
       QStringLiteral("navEditScreen"), pictures::picture(QStringLiteral("hand_writing.svg")), QString(),
       NavButton::Close);

@@ -1,5 +1,7 @@
 #include "inventory/fm_inven_edit.h"
 
+#include "inventory/inventory_navigator.h"
+
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,8 +19,8 @@
 #include "inventory/basic_data_page.h"
 #include "inventory/edit_page_controls.h"
 #include "inventory/equipment_details_page.h"
+#include "inventory/inventory_navigator.h"
 #include "inventory/photo_page.h"
-#include "pictures/pictures.h"
 
 namespace rf::inventory {
 
@@ -99,19 +101,7 @@ QWidget* TfmInvenEdit::navigatorStrip() {
   auto* strip = new QWidget(this);
   strip->setObjectName(QStringLiteral("pnlNavigator"));
   strip->setFixedHeight(40);
-  navigator_ = new controls::RecordNavigator(strip);
-  navigator_->setObjectName(QStringLiteral("wwDBNavigator1"));
-  navigator_->setButtons({NavButton::First, NavButton::Prior, NavButton::Next, NavButton::Last, NavButton::Insert,
-                          NavButton::Edit, NavButton::Cancel, NavButton::Bookmark, NavButton::GotoBookmark,
-                          NavButton::Delete, NavButton::Post, NavButton::Refresh, NavButton::Filter,
-                          NavButton::Close});
-  navigator_->button(NavButton::Close)->setIcon(pictures::picture(QStringLiteral("close_door_red.svg")));
-  for (NavButton b : navigator_->buttons()) {
-    QToolButton* w = navigator_->button(b);
-    w->setAutoRaise(true);
-    w->setFixedSize(33, 33);
-    w->setIconSize(QSize(16, 16));
-  }
+  navigator_ = makeInventoryNavigator(strip, QSize(33, 33));
   navigator_->setDataSource(&browse_.dsInven());
   connect(navigator_, &controls::RecordNavigator::failed, this,
           [this](const QString& message) { controls::showError(this, message); });
