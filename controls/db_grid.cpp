@@ -4,13 +4,13 @@
 #include <QHeaderView>
 #include <QFocusEvent>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPainter>
 #include <QScopedValueRollback>
 #include <QStyleOptionHeader>
 #include <QScrollBar>
 #include <algorithm>
 
+#include "controls/ok_cancel_question.h"
 #include "tables/error.h"
 
 namespace rf::controls {
@@ -20,13 +20,6 @@ using dataset::DatasetState;
 using dataset::DataSource;
 
 namespace {
-
-bool askWithMessageBox(QWidget* parent, const QString& question) {
-  QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), question,
-                  QMessageBox::Ok | QMessageBox::Cancel, parent);
-  box.setDefaultButton(QMessageBox::Ok);
-  return box.exec() == QMessageBox::Ok;
-}
 
 // Room for the cell's margins and the grid line beside the characters.
 constexpr int kColumnPadding = 8;
@@ -58,7 +51,7 @@ class RowIndicator : public QHeaderView {
 
 }  // namespace
 
-DbGrid::DbGrid(QWidget* parent) : QTableView(parent), confirm_(askWithMessageBox) {
+DbGrid::DbGrid(QWidget* parent) : QTableView(parent), confirm_(askOkCancel) {
   setTabKeyNavigation(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);

@@ -20,6 +20,7 @@
 
 #include "controls/dataset_table_model.h"
 #include "controls/grid_column.h"
+#include "controls/ok_cancel_question.h"
 #include "dataset/data_source.h"
 
 namespace rf::controls {
@@ -30,7 +31,7 @@ class DbGrid : public QTableView {
  public:
   // Asks `question` with OK and Cancel; true for OK.
   using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
-  static inline const QString kDeleteQuestion = QStringLiteral("Delete record?");
+  static inline const QString& kDeleteQuestion = controls::kDeleteQuestion;
 
   explicit DbGrid(QWidget* parent = nullptr);
   ~DbGrid() override;

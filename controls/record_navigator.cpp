@@ -1,10 +1,9 @@
 #include "controls/record_navigator.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QToolButton>
 
+#include "controls/ok_cancel_question.h"
 #include "tables/error.h"
 
 namespace rf::controls {
@@ -13,19 +12,8 @@ using dataset::Dataset;
 using dataset::DataSource;
 using dataset::DatasetState;
 
-namespace {
-
-bool askWithMessageBox(QWidget* parent, const QString& question) {
-  QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), question,
-                  QMessageBox::Ok | QMessageBox::Cancel, parent);
-  box.setDefaultButton(QMessageBox::Ok);
-  return box.exec() == QMessageBox::Ok;
-}
-
-}  // namespace
-
 RecordNavigator::RecordNavigator(QWidget* parent)
-    : QWidget(parent), layout_(new QHBoxLayout(this)), confirm_(askWithMessageBox) {
+    : QWidget(parent), layout_(new QHBoxLayout(this)), confirm_(askOkCancel) {
   layout_->setContentsMargins(0, 0, 0, 0);
   layout_->setSpacing(0);
   setButtons(std::vector<NavButton>(kAllNavButtons.begin(), kAllNavButtons.end()));

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "controls/navigator_button.h"
+#include "controls/ok_cancel_question.h"
 #include "dataset/data_source.h"
 
 class QHBoxLayout;
@@ -29,7 +30,7 @@ class RecordNavigator : public QWidget {
 
   static constexpr int kRepeatDelayMs = 500;
   static constexpr int kRepeatIntervalMs = 100;
-  static inline const QString kDeleteQuestion = QStringLiteral("Delete record?");
+  static inline const QString& kDeleteQuestion = controls::kDeleteQuestion;
 
   explicit RecordNavigator(QWidget* parent = nullptr);
 
