@@ -155,7 +155,9 @@ int DatasetTableModel::fetch(int wanted) {
     Bookmark home = dataset_->bookmark();
     const bool atEnd = !home.empty() && dataset_->eof();
     const bool atStart = !home.empty() && dataset_->bof();
+    // Released before the blocker: a walk that ends elsewhere still takes the details along.
     QSignalBlocker hold(dataset_);
+    Dataset::MoveHold still(*dataset_);
     bool landed = rows_.empty() ? dataset_->first() : (dataset_->gotoBookmark(rows_.back()) && dataset_->next());
     while (landed) {
       more.push_back(dataset_->bookmark());
@@ -220,6 +222,7 @@ std::vector<Bookmark> DatasetTableModel::collectBefore(int count) {
   const bool atStart = !home.empty() && dataset_->bof();
   {
     QSignalBlocker hold(dataset_);
+    Dataset::MoveHold still(*dataset_);
     bool landed = dataset_->gotoBookmark(rows_.front()) && dataset_->prior();
     while (landed) {
       before.push_back(dataset_->bookmark());
@@ -422,6 +425,39 @@ void DatasetTableModel::posted() {
     }
   }
   editedBookmark_.clear();
+  if (!now.empty() && outOfPlace(now)) emit orderChanged();
+}
+
+bool DatasetTableModel::outOfPlace(const Bookmark& b) {
+  auto it = std::find(rows_.begin(), rows_.end(), b);
+  if (it == rows_.end() || dataset_->state() != DatasetState::Browse) return false;
+  const auto i = static_cast<std::size_t>(it - rows_.begin());
+  // What the rows say stands before and after the record; unknown past an edge not yet read.
+  std::optional<Bookmark> before, after;
+  if (i > 0) before = rows_[i - 1];
+  else if (headComplete_) before = Bookmark();
+  if (i + 1 < rows_.size()) after = rows_[i + 1];
+  else if (complete_) after = Bookmark();
+
+  const bool atEnd = dataset_->eof();
+  const bool atStart = dataset_->bof();
+  bool moved = false;
+  try {
+    QSignalBlocker hold(dataset_);
+    Dataset::MoveHold still(*dataset_);
+    if (before) moved = (dataset_->prior() ? dataset_->bookmark() : Bookmark()) != *before;
+    if (!moved && after) {
+      dataset_->gotoBookmark(b);
+      moved = (dataset_->next() ? dataset_->bookmark() : Bookmark()) != *after;
+    }
+    dataset_->gotoBookmark(b);
+    if (atEnd) dataset_->next();
+    if (atStart) dataset_->prior();
+  } catch (const tables::TableError&) {
+    // A table that can't be read now can't be shown in its new order either; the rows stay.
+    return false;
+  }
+  return moved;
 }
 
 void DatasetTableModel::fieldChanged(Field*) {

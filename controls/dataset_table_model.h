@@ -69,6 +69,9 @@ class DatasetTableModel : public QAbstractTableModel {
  signals:
   // The dataset refused an edit, insert or delete: the engine's (or the conversion's) message.
   void failed(const QString& message);
+  // A saved change put its record elsewhere in the order (a key field changed): the rows no
+  // longer stand in order and should be read afresh once the current operation is over.
+  void orderChanged();
 
  private:
   using Row = std::vector<tables::Value>;
@@ -76,6 +79,8 @@ class DatasetTableModel : public QAbstractTableModel {
   void stateChanged(dataset::DatasetState state);
   void fieldChanged(dataset::Field* field);
   void posted();
+  // Whether the dataset's neighbours of the shown record `b` differ from its neighbouring rows.
+  bool outOfPlace(const tables::Bookmark& b);
   // Rows other than the insert row map onto fetched bookmarks.
   int bookmarkIndex(int row) const;
   bool isCurrent(int row) const;

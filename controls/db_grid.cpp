@@ -151,6 +151,14 @@ void DbGrid::bind() {
   // The model connected to the dataset in its constructor, so it hears every change first and
   // its rows are up to date when the grid looks for the current one.
   connections_.push_back(connect(model_.get(), &DatasetTableModel::failed, this, &DbGrid::failed));
+  // Read afresh once the post's move (a new row, a key, a button) is over, never inside it.
+  // Only a browsing dataset has rows to read; an edit begun meanwhile is checked at its post.
+  connections_.push_back(connect(
+      model_.get(), &DatasetTableModel::orderChanged, this,
+      [this] {
+        if (Dataset* d = dataset(); d && d->isOpen() && d->state() == DatasetState::Browse) reload();
+      },
+      Qt::QueuedConnection));
   connections_.push_back(connect(ds, &Dataset::afterScroll, this, [this] { followDataset(); }));
   connections_.push_back(connect(ds, &Dataset::stateChanged, this, &DbGrid::datasetStateChanged));
   connections_.push_back(connect(ds, &Dataset::dataChanged, this, &DbGrid::fieldChanged));

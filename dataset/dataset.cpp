@@ -152,10 +152,28 @@ void Dataset::settle() {
 }
 
 void Dataset::scrolled() {
+  if (moveHolds_ > 0) {
+    movedWhileHeld_ = true;
+    return;
+  }
   for (Dataset* d : details_)
     if (d->isOpen()) d->masterMoved();
   emit dataChanged(nullptr);
   emit afterScroll();
+}
+
+void Dataset::holdMoves() {
+  if (moveHolds_++ == 0) {
+    heldAt_ = isOpen() ? bookmark() : tables::Bookmark();
+    movedWhileHeld_ = false;
+  }
+}
+
+void Dataset::releaseMoves() {
+  if (moveHolds_ == 0 || --moveHolds_ > 0) return;
+  const bool moved = movedWhileHeld_;
+  movedWhileHeld_ = false;
+  if (moved && isOpen() && bookmark() != heldAt_) scrolled();
 }
 
 bool Dataset::toEnd(bool forward) {

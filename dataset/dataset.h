@@ -85,6 +85,23 @@ class Dataset : public QObject {
   void unlink() { setMaster(nullptr, {}); }
   Dataset* master() const { return master_; }
 
+  // While held, moves tell neither the details nor the bound controls: for walks that read the
+  // records and come back (a grid fetching rows), which would otherwise drag every detail along
+  // record by record. Released away from the record it was held on, the move is announced then.
+  // Holds nest; each hold needs its release.
+  void holdMoves();
+  void releaseMoves();
+  class MoveHold {
+   public:
+    explicit MoveHold(Dataset& d) : d_(d) { d_.holdMoves(); }
+    ~MoveHold() { d_.releaseMoves(); }
+    MoveHold(const MoveHold&) = delete;
+    MoveHold& operator=(const MoveHold&) = delete;
+
+   private:
+    Dataset& d_;
+  };
+
   // Record filter: every move and walk sees only the records that pass. Setting one goes to the
   // first record that passes; criteria that give no condition (all empty) remove the filter.
   void setFilter(const std::vector<FilterCriterion>& criteria);
@@ -148,6 +165,9 @@ class Dataset : public QObject {
   // reaches the caller of the master's move (and stops it) as an ordinary exception.
   std::vector<Dataset*> details_;
   bool masterEmpty_ = false;  // the master has no record: nothing to show
+  int moveHolds_ = 0;
+  tables::Bookmark heldAt_;
+  bool movedWhileHeld_ = false;
   bool hidden_ = false;       // nothing passes (or the table is empty): no current record
   bool eof_ = false;
   bool bof_ = false;

@@ -93,6 +93,36 @@ TEST_F(ParadoxPair, TheDetailFollowsEveryMoveOfTheMaster) {
   EXPECT_EQ(walk(detail, "Wayb_No"), (Rows{"10", "11", "12"}));
 }
 
+TEST_F(ParadoxPair, HeldMovesLeaveTheDetailUntilReleasedElsewhere) {
+  detail.setMaster(&master, {"I_ASSET"});
+  int detailScrolls = 0, masterScrolls = 0;
+  QObject::connect(&detail, &Dataset::afterScroll, [&] { ++detailScrolls; });
+  QObject::connect(&master, &Dataset::afterScroll, [&] { ++masterScrolls; });
+  {
+    // A walk that comes back: nothing announced, the detail never moved.
+    Dataset::MoveHold outer(master);
+    ASSERT_TRUE(master.next());
+    {
+      Dataset::MoveHold inner(master);
+      ASSERT_TRUE(master.last());
+    }
+    EXPECT_EQ(detail.field("Wayb_No").asText(), "10") << "the inner release is no release";
+    ASSERT_TRUE(master.first());
+  }
+  EXPECT_EQ(detailScrolls, 0);
+  EXPECT_EQ(masterScrolls, 0);
+  {
+    // A walk that ends elsewhere: announced once, at the release.
+    Dataset::MoveHold hold(master);
+    ASSERT_TRUE(master.next());
+    ASSERT_TRUE(master.next());
+    EXPECT_EQ(detailScrolls, 0);
+  }
+  EXPECT_EQ(masterScrolls, 1);
+  EXPECT_EQ(detailScrolls, 1);
+  EXPECT_EQ(walk(detail, "Wayb_No"), (Rows{"30"}));
+}
+
 TEST_F(ParadoxPair, AMasterMovePostsTheDetailsPendingChangeFirst) {
   detail.setMaster(&master, {"I_ASSET"});
   detail.edit();
