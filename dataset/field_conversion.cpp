@@ -83,7 +83,9 @@ QString textFromValue(const Value& v) {
     case Value::Kind::Text:
       return QString::fromStdString(v.asText());
     case Value::Kind::Number:
-      return QString::fromStdString(tables::formatNumber(v.asNumber()));
+      // Fifteen significant digits, as the platform shows a float field: a worked-out value such
+      // as 15.82 - 18.08 reads -2.26, not the -2.2599999999999998 that the double holds.
+      return v.asNumber() == 0 ? QStringLiteral("0") : QString::number(v.asNumber(), 'g', 15);  // never "-0"
     case Value::Kind::Logical:
       return v.asLogical() ? QStringLiteral("True") : QStringLiteral("False");
     case Value::Kind::Date: {

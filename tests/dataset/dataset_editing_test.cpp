@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "dataset/dataset.h"
+#include "dataset/field_conversion.h"
 #include "tables/error.h"
 #include "tests/dataset/dataset_fixtures.h"
 
@@ -166,6 +167,19 @@ TEST(DatasetEditing, NewRecordEventMayPostAtOnceAndBeforePostMayChangeFields) {
   EXPECT_THROW(ds.insert(), TableError);
   EXPECT_EQ(ds.state(), DatasetState::Browse);
   EXPECT_EQ(t.onDisk().size(), 3u);
+}
+
+TEST(DatasetFields, NumbersShowFifteenSignificantDigits) {
+  const std::pair<double, const char*> cases[] = {
+      {15.82 - 18.08, "-2.26"},  // the double holds -2.2599999999999998
+      {-2.26 / 18.08 * 100, "-12.5"},
+      {1000000, "1000000"},
+      {0.1 + 0.2, "0.3"},
+      {-0.0, "0"},
+      {123456789012.5, "123456789012.5"},
+  };
+  for (const auto& [number, text] : cases)
+    EXPECT_EQ(rf::dataset::textFromValue(Value::number(number)).toStdString(), text);
 }
 
 TEST(DatasetEditing, ConversionErrorsUseThePlatformTextAndKeepTheEdit) {
