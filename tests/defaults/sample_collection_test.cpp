@@ -302,6 +302,23 @@ TEST(SampleGenerator, SameSeedSameCollectionOtherSeedAnother) {
   EXPECT_NE(everything(*a), everything(*c));
 }
 
+TEST(SampleGenerator, FixedWaybillCountGivesEveryPieceThatMany) {
+  TempDir dir;
+  SampleOptions o = small(dir.path(), 7, 0, 3);
+  o.waybills = 4;
+  const CollectionSummary summary = buildCollection(o);
+  EXPECT_EQ(summary.waybills, 28);
+  tables::Engine engine(dir.file("no.conf"));
+  auto waybill = engine.openPath(dir.file("Waybill.DB"), std::nullopt, true);
+  auto byAsset = waybill->openCursor("AssetWaybill");
+  for (int asset = 1; asset <= 7; ++asset) {
+    byAsset->setRange({Value::number(asset)});
+    int n = 0;
+    for (bool w = byAsset->first(); w; w = byAsset->next()) ++n;
+    EXPECT_EQ(n, 4) << asset;
+  }
+}
+
 TEST(SampleGenerator, RefusesAFolderThatHoldsFilesAndBadOptions) {
   TempDir dir;
   test::writeFileBytes(dir.file("Inven.DB"), {1, 2, 3});
@@ -325,6 +342,9 @@ TEST(SampleGenerator, RefusesAFolderThatHoldsFilesAndBadOptions) {
   EXPECT_EQ(o.photos, 10);  // no more photos than pieces
   EXPECT_EQ(o.seed, 9u);
   EXPECT_EQ(o.dataDir, data);
+  EXPECT_EQ(o.waybills, -1);
+  EXPECT_EQ(parseSampleOptions({"out", "--waybills", "10"}, data).waybills, 10);
+  EXPECT_THROW(parseSampleOptions({"out", "--waybills", "-1"}, data), SampleUsageError);
 }
 
 }  // namespace

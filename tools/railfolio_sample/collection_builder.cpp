@@ -188,7 +188,7 @@ CollectionSummary buildCollection(const SampleOptions& o) {
   const SeedLists seeds = readSeedLists(engine, o.outDir);
   SampleRandom random(o.seed);
   PieceMaker pieces(seeds, random);
-  WaybillMaker waybills(seeds, random);
+  WaybillMaker waybills(seeds, random, o.waybills);
 
   tables::OpenOptions bulk;
   bulk.bulkLoad = true;

@@ -21,7 +21,8 @@ T parseCount(const std::string& option, const std::string& text, T max) {
 }  // namespace
 
 const char* sampleUsage() {
-  return R"(Usage: railfolio-sample OUT_DIR [--count N] [--seed S] [--photos K] [--data DIR]
+  return R"(Usage: railfolio-sample OUT_DIR [--count N] [--seed S] [--photos K] [--waybills W]
+                        [--data DIR]
 
 Makes a complete sample collection in OUT_DIR (created when missing; it must not hold tables
 yet): every delivered table, an inventory of N pieces (default 300) with K drawn photos
@@ -29,7 +30,9 @@ yet): every delivered table, an inventory of N pieces (default 300) with K drawn
 The same seed (default 1) makes the same collection. The folder serves as the working directory
 (Inven.DB, SHOPS.DBF) and as the directory of the alias "rf" (all other tables).
 
-  --data DIR   the delivered data directory to start from (default: the one the build made)
+  --waybills W  exactly W waybills for every piece, whatever its kind (for measuring large
+                operating sessions)
+  --data DIR    the delivered data directory to start from (default: the one the build made)
 )";
 }
 
@@ -50,6 +53,8 @@ SampleOptions parseSampleOptions(const std::vector<std::string>& args, const std
       o.seed = parseCount<std::uint64_t>(a, value(), UINT64_MAX);
     } else if (a == "--photos") {
       o.photos = parseCount<int>(a, value(), 10'000'000);
+    } else if (a == "--waybills") {
+      o.waybills = parseCount<int>(a, value(), 1000);
     } else if (a == "--data") {
       o.dataDir = value();
     } else if (!a.empty() && a[0] == '-') {

@@ -14,6 +14,7 @@ struct SampleOptions {
   int count = 300;          // inventory pieces
   std::uint64_t seed = 1;
   int photos = 12;          // pieces that get a drawn photo
+  int waybills = -1;        // waybills of every piece; -1: none to three for each freight car
   bool help = false;
 };
 

@@ -4,7 +4,8 @@
 
 namespace rf::sample {
 
-WaybillMaker::WaybillMaker(const SeedLists& seeds, SampleRandom& random) : seeds_(seeds), random_(random) {
+WaybillMaker::WaybillMaker(const SeedLists& seeds, SampleRandom& random, int perPiece)
+    : seeds_(seeds), random_(random), perPiece_(perPiece) {
   for (const auto& i : seeds.industries)
     if (!i.yard) industries_.push_back(&i);
   if (industries_.size() < 2)
@@ -13,8 +14,8 @@ WaybillMaker::WaybillMaker(const SeedLists& seeds, SampleRandom& random) : seeds
 
 std::vector<Waybill> WaybillMaker::make(const Piece& piece, double lastNumber) {
   std::vector<Waybill> out;
-  if (piece.eqType != 1 || industries_.size() < 2) return out;
-  const int count = static_cast<int>(random_.weighted({3, 4, 2, 1}));
+  if (industries_.size() < 2 || (perPiece_ < 0 && piece.eqType != 1)) return out;
+  const int count = perPiece_ >= 0 ? perPiece_ : static_cast<int>(random_.weighted({3, 4, 2, 1}));
 
   std::vector<const Product*> fitting;
   for (const auto& p : seeds_.products)

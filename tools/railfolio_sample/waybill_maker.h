@@ -1,6 +1,6 @@
 #pragma once
 // Waybills of a sample collection: none to three per freight car, between industries of the
-// seed rows, carrying a lading that suits the car.
+// seed rows, carrying a lading that suits the car; or, when asked, a fixed number for every piece.
 
 #include <string>
 #include <vector>
@@ -20,7 +20,8 @@ struct Waybill {
 
 class WaybillMaker {
  public:
-  WaybillMaker(const SeedLists& seeds, SampleRandom& random);
+  // `perPiece` below 0: the sample's own mix; otherwise that many for every piece.
+  WaybillMaker(const SeedLists& seeds, SampleRandom& random, int perPiece = -1);
 
   // The waybills of `piece`, numbered on from `lastNumber`; none for a piece that is not a
   // freight car or when the seed rows hold fewer than two industries.
@@ -29,6 +30,7 @@ class WaybillMaker {
  private:
   const SeedLists& seeds_;
   SampleRandom& random_;
+  int perPiece_;
   std::vector<const Industry*> industries_;  // not yards: the places that ship and receive
 };
 
