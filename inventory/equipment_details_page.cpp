@@ -13,7 +13,7 @@
 #include "controls/db_edit.h"
 #include "controls/lookup_combo_box.h"
 #include "controls/memo_dialog.h"
-#include "inventory/edit_page_controls.h"
+#include "controls/bound_controls.h"
 
 namespace rf::inventory {
 
@@ -90,27 +90,27 @@ void EquipmentDetailsPage::BitBtn10Click() {
 QWidget* EquipmentDetailsPage::equipmentGroup(dataset::DataSource* ds, data::TdmMain& dm) {
   auto* group = new QGroupBox(QStringLiteral(" Equipment Details "), this);
   group->setObjectName(QStringLiteral("grpEquipment"));
-  auto* trucks = boundLookup(group, ds, QStringLiteral("I_TRUCKS"), QStringLiteral("fldTrucks"),
+  auto* trucks = controls::boundLookup(group, ds, QStringLiteral("I_TRUCKS"), QStringLiteral("fldTrucks"),
                              &dm.table(QStringLiteral("tbTrucks")), QStringLiteral("I_TRUCKS"));
-  auto* couplers = boundLookup(group, ds, QStringLiteral("I_COUPLER"), QStringLiteral("fldCoupler"),
+  auto* couplers = controls::boundLookup(group, ds, QStringLiteral("I_COUPLER"), QStringLiteral("fldCoupler"),
                                &dm.table(QStringLiteral("tbCouplers")), QStringLiteral("I_COUPLER"));
-  auto* paint = boundEdit(group, ds, QStringLiteral("I_PAINT"), QStringLiteral("fldPaint"));
-  auto* weight = boundEdit(group, ds, QStringLiteral("I_WEIGHT"), QStringLiteral("fldWeight"));
-  auto* length = boundEdit(group, ds, QStringLiteral("I_LENGTH"), QStringLiteral("fldLength"));
-  auto* channel = boundEdit(group, ds, QStringLiteral("I_LocoChan"), QStringLiteral("fldLocoChan"));
+  auto* paint = controls::boundEdit(group, ds, QStringLiteral("I_PAINT"), QStringLiteral("fldPaint"));
+  auto* weight = controls::boundEdit(group, ds, QStringLiteral("I_WEIGHT"), QStringLiteral("fldWeight"));
+  auto* length = controls::boundEdit(group, ds, QStringLiteral("I_LENGTH"), QStringLiteral("fldLength"));
+  auto* channel = controls::boundEdit(group, ds, QStringLiteral("I_LocoChan"), QStringLiteral("fldLocoChan"));
 
   auto* grid = new QGridLayout(group);
-  grid->addWidget(fieldLabel(group, QStringLiteral("Trucks:"), trucks), 0, 0);
+  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Trucks:"), trucks), 0, 0);
   grid->addWidget(trucks, 0, 1);
-  grid->addWidget(fieldLabel(group, QStringLiteral("Weight:"), weight), 0, 2);
+  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Weight:"), weight), 0, 2);
   grid->addWidget(weight, 0, 3);
-  grid->addWidget(fieldLabel(group, QStringLiteral("Couplers:"), couplers), 1, 0);
+  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Couplers:"), couplers), 1, 0);
   grid->addWidget(couplers, 1, 1);
-  grid->addWidget(fieldLabel(group, QStringLiteral("Length:"), length), 1, 2);
+  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Length:"), length), 1, 2);
   grid->addWidget(length, 1, 3);
-  grid->addWidget(fieldLabel(group, QStringLiteral("Locomotive Channel:"), channel), 1, 4);
+  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Locomotive Channel:"), channel), 1, 4);
   grid->addWidget(channel, 1, 5);
-  grid->addWidget(fieldLabel(group, QStringLiteral("Paint:"), paint), 2, 0);
+  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Paint:"), paint), 2, 0);
   grid->addWidget(paint, 2, 1);
   grid->setColumnStretch(1, 2);
   grid->setColumnStretch(3, 1);
@@ -123,22 +123,22 @@ QWidget* EquipmentDetailsPage::equipmentGroup(dataset::DataSource* ds, data::Tdm
 QWidget* EquipmentDetailsPage::userGroup(dataset::DataSource* ds) {
   auto* group = new QGroupBox(QStringLiteral(" User defined Fields "), this);
   group->setObjectName(QStringLiteral("grpUser"));
-  auto* user1 = boundEdit(group, ds, QStringLiteral("I_USER1"), QStringLiteral("fldUser1"));
-  auto* user2 = boundEdit(group, ds, QStringLiteral("I_USER2"), QStringLiteral("fldUser2"));
-  auto* flag1 = boundEdit(group, ds, QStringLiteral("I_FLAG1"), QStringLiteral("fldFlag1"));
-  auto* flag2 = boundEdit(group, ds, QStringLiteral("I_FLAG2"), QStringLiteral("fldFlag2"));
+  auto* user1 = controls::boundEdit(group, ds, QStringLiteral("I_USER1"), QStringLiteral("fldUser1"));
+  auto* user2 = controls::boundEdit(group, ds, QStringLiteral("I_USER2"), QStringLiteral("fldUser2"));
+  auto* flag1 = controls::boundEdit(group, ds, QStringLiteral("I_FLAG1"), QStringLiteral("fldFlag1"));
+  auto* flag2 = controls::boundEdit(group, ds, QStringLiteral("I_FLAG2"), QStringLiteral("fldFlag2"));
   // Room for their one character.
   flag1->setFixedWidth(25);
   flag2->setFixedWidth(25);
 
   auto* grid = new QGridLayout(group);
-  grid->addWidget(fieldLabel(group, QStringLiteral("User 1:"), user1), 0, 0);
+  grid->addWidget(controls::fieldLabel(group, QStringLiteral("User 1:"), user1), 0, 0);
   grid->addWidget(user1, 0, 1);
-  grid->addWidget(fieldLabel(group, QStringLiteral("Flag 1:"), flag1), 0, 2);
+  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Flag 1:"), flag1), 0, 2);
   grid->addWidget(flag1, 0, 3);
-  grid->addWidget(fieldLabel(group, QStringLiteral("User 2:"), user2), 1, 0);
+  grid->addWidget(controls::fieldLabel(group, QStringLiteral("User 2:"), user2), 1, 0);
   grid->addWidget(user2, 1, 1);
-  grid->addWidget(fieldLabel(group, QStringLiteral("Flag 2:"), flag2), 1, 2);
+  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Flag 2:"), flag2), 1, 2);
   grid->addWidget(flag2, 1, 3);
   grid->setColumnStretch(1, 1);
 
@@ -152,7 +152,7 @@ QWidget* EquipmentDetailsPage::remarksGroup(dataset::DataSource* ds) {
   auto* column = new QVBoxLayout(group);
   QList<QWidget*> lines;
   for (int i = 1; i <= 3; ++i) {
-    auto* line = boundEdit(group, ds, QStringLiteral("I_RMK%1").arg(i), QStringLiteral("fldRmk%1").arg(i));
+    auto* line = controls::boundEdit(group, ds, QStringLiteral("I_RMK%1").arg(i), QStringLiteral("fldRmk%1").arg(i));
     column->addWidget(line);
     lines << line;
   }

@@ -18,6 +18,7 @@
 #include "inventory/inventory_columns.h"
 #include "inventory/inventory_navigator.h"
 #include "inventory/inventory_rules.h"
+#include "operations/waybill_rules.h"
 #include "pictures/pictures.h"
 
 namespace rf::inventory {
@@ -36,6 +37,7 @@ TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Q
   dsWaybill_ = new dataset::DataSource(tbWaybill_, this);
   dsWaybill_->setObjectName(QStringLiteral("dsWaybill"));
   installInventoryRules(*tbInven_, dm_.tbOptions());
+  operations::installWaybillRules(*tbWaybill_, *tbInven_, dm_.tbOptions());
   openInventory();
   openWaybills();
 

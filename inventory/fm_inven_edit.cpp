@@ -17,10 +17,12 @@
 #include "controls/lookup_combo_box.h"
 #include "controls/record_navigator.h"
 #include "inventory/basic_data_page.h"
-#include "inventory/edit_page_controls.h"
+#include "controls/bound_controls.h"
 #include "inventory/equipment_details_page.h"
 #include "inventory/inventory_navigator.h"
 #include "inventory/photo_page.h"
+#include "operations/car_cards_page.h"
+#include "operations/waybills_page.h"
 
 namespace rf::inventory {
 
@@ -65,6 +67,10 @@ TfmInvenEdit::TfmInvenEdit(TfmInvenBrw& browse, data::TdmMain& dm, QWidget* pare
   photo_ = new PhotoPage(&browse_.dsInven(), pages_);
   photo_->setObjectName(QStringLiteral("tsModelPhoto"));
   pages_->addTab(photo_, QStringLiteral(" Model Photo "));
+  carCards_ = new operations::CarCardsPage(&browse_.dsInven(), pages_);
+  pages_->addTab(carCards_, QStringLiteral(" Car Cards "));
+  waybills_ = new operations::WaybillsPage(&browse_.dsWaybill(), dm_, pages_);
+  pages_->addTab(waybills_, QStringLiteral(" Waybills "));
   pages_->setCurrentIndex(0);
 
   QWidget* row = lookupRow();
@@ -97,6 +103,11 @@ TfmInvenEdit::TfmInvenEdit(TfmInvenBrw& browse, data::TdmMain& dm, QWidget* pare
   chainTabOrder();
 }
 
+void TfmInvenEdit::setShowScreen(ShowScreen show) {
+  showScreen_ = show;
+  waybills_->setShowScreen(std::move(show));
+}
+
 QWidget* TfmInvenEdit::navigatorStrip() {
   auto* strip = new QWidget(this);
   strip->setObjectName(QStringLiteral("pnlNavigator"));
@@ -123,7 +134,7 @@ QWidget* TfmInvenEdit::header() {
   auto* head = new QWidget(this);
   head->setObjectName(QStringLiteral("pnlHeader"));
   head->setFixedHeight(41);
-  fldAsset_ = boundEdit(head, &browse_.dsInven(), QStringLiteral("I_ASSET"), QStringLiteral("fldAsset"));
+  fldAsset_ = controls::boundEdit(head, &browse_.dsInven(), QStringLiteral("I_ASSET"), QStringLiteral("fldAsset"));
   fldAsset_->setFixedWidth(65);
   auto* label = new QLabel(QStringLiteral("Asset No:"), head);
   label->setBuddy(fldAsset_);
@@ -180,6 +191,7 @@ void TfmInvenEdit::chainTabOrder() {
   chain << basic_->tabChain() << equipment_->tabChain();
   for (QWidget* w : photo_->findChildren<QWidget*>())
     if (w->focusPolicy() & Qt::TabFocus) chain << w;
+  chain << carCards_->tabChain() << waybills_->tabChain();
   for (QPushButton* b : lookupButtons_) chain << b;
   for (qsizetype i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }

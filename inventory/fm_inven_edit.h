@@ -4,7 +4,8 @@
 // reporting mark and road number. It has no table of its own: every control is bound to the
 // browse screen's `dsInven`, so both screens share one current record, order and filter. Its
 // navigator keeps a bookmark of its own; its lookup buttons show the lookup screens through the
-// function the application gives it.
+// function the application gives it. The waybill controls are bound to the browse screen's
+// `dsWaybill`, the current car's waybills.
 
 #include <QWidget>
 #include <functional>
@@ -21,6 +22,11 @@ class DbEdit;
 class RecordNavigator;
 }  // namespace rf::controls
 
+namespace rf::operations {
+class CarCardsPage;
+class WaybillsPage;
+}  // namespace rf::operations
+
 namespace rf::inventory {
 
 class BasicDataPage;
@@ -35,13 +41,15 @@ class TfmInvenEdit : public QWidget {
 
   // Shows a lookup screen by its object name ("fmAbbrev", "fmCat", ...).
   using ShowScreen = std::function<void(const QString& screenObjectName)>;
-  void setShowScreen(ShowScreen show) { showScreen_ = std::move(show); }
+  void setShowScreen(ShowScreen show);
 
   controls::RecordNavigator& navigator() { return *navigator_; }
   QTabWidget& pages() { return *pages_; }
   BasicDataPage& basicData() { return *basic_; }
   EquipmentDetailsPage& equipmentDetails() { return *equipment_; }
   PhotoPage& modelPhoto() { return *photo_; }
+  operations::CarCardsPage& carCards() { return *carCards_; }
+  operations::WaybillsPage& waybills() { return *waybills_; }
 
   // The lookup button row: each button's object name and the screen it shows, left to right.
   struct LookupButton {
@@ -80,6 +88,8 @@ class TfmInvenEdit : public QWidget {
   BasicDataPage* basic_ = nullptr;
   EquipmentDetailsPage* equipment_ = nullptr;
   PhotoPage* photo_ = nullptr;
+  operations::CarCardsPage* carCards_ = nullptr;
+  operations::WaybillsPage* waybills_ = nullptr;
   QList<QPushButton*> lookupButtons_;
   bool placed_ = false;
 };

@@ -1,5 +1,9 @@
 #include "app_fixture.h"
 
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
 #include <filesystem>
 #include <unistd.h>
 
@@ -40,5 +44,13 @@ Collection::~Collection() {
 }
 
 std::unique_ptr<tables::Engine> Collection::otherEngine() const { return std::make_unique<tables::Engine>(config_); }
+
+void whenModal(std::function<void(QWidget*)> act) {
+  QTimer::singleShot(0, [act] {
+    QWidget* modal = QApplication::activeModalWidget();
+    ASSERT_NE(modal, nullptr);
+    act(modal);
+  });
+}
 
 }  // namespace rf::testing

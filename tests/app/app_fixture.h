@@ -4,6 +4,8 @@
 // and the hobby shops are found there), put back afterwards.
 
 #include <QString>
+#include <QWidget>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -35,6 +37,9 @@ class Collection {
   std::string previousDir_;
   std::unique_ptr<tables::Engine> engine_;
 };
+
+// Runs `act` on the modal window once it shows (inside its own event loop).
+void whenModal(std::function<void(QWidget*)> act);
 
 }  // namespace rf::testing
 

@@ -41,6 +41,7 @@ using rf::dataset::DatasetState;
 using rf::inventory::TfmInvenBrw;
 using rf::inventory::TfmInvenEdit;
 using rf::testing::Collection;
+using rf::testing::whenModal;
 
 namespace {
 
@@ -71,15 +72,6 @@ QByteArray bitmap(int width) {
   buffer.open(QIODevice::WriteOnly);
   image.save(&buffer, "BMP");
   return bytes;
-}
-
-// Runs `act` on the modal window once it shows (inside its own event loop).
-void whenModal(std::function<void(QWidget*)> act) {
-  QTimer::singleShot(0, [act] {
-    QWidget* modal = QApplication::activeModalWidget();
-    ASSERT_NE(modal, nullptr);
-    act(modal);
-  });
 }
 
 class EditScreen : public ::testing::Test {
@@ -166,10 +158,12 @@ TEST_F(EditScreen, WindowNavigatorPagesAndLookupRow) {
   EXPECT_EQ(e->navigator().button(NavButton::Close)->statusTip(), "Close this screen");
 
   QTabWidget& pages = e->pages();
-  ASSERT_EQ(pages.count(), 3);
+  ASSERT_EQ(pages.count(), 5);
   EXPECT_EQ(pages.tabText(0), "Basic Data ");
   EXPECT_EQ(pages.tabText(1), " Equipment Details ");
   EXPECT_EQ(pages.tabText(2), " Model Photo ");
+  EXPECT_EQ(pages.tabText(3), " Car Cards ");
+  EXPECT_EQ(pages.tabText(4), " Waybills ");
   EXPECT_EQ(pages.currentIndex(), 0);
 
   // Hints go to the status line only; a control without one shows none.
