@@ -5,45 +5,23 @@
 
 #include <QApplication>
 #include <QScrollBar>
-#include <filesystem>
-#include <memory>
 
+#include "bench/bench_collection.h"
 #include "controls/db_grid.h"
-#include "data/data_module.h"
 #include "inventory/fm_inven_brw.h"
-#include "tables/engine.h"
-#include "tools/railfolio_sample/collection_builder.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kPieces = 100000;
 
-struct World {
-  std::string dir;
-  std::unique_ptr<rf::tables::Engine> engine;
-  std::unique_ptr<rf::data::TdmMain> dm;
-};
+using World = rf::bench::BenchCollection;
 
 World& world() {
   static World w = [] {
-    World out;
-    out.dir = (fs::temp_directory_path() / "railfolio-browse-bench-100k").string();
-    if (!fs::exists(fs::path(out.dir) / "Inven.DB")) {
-      fs::remove_all(out.dir);
-      rf::sample::SampleOptions o;
-      o.outDir = out.dir;
-      o.dataDir = RF_DELIVERED_DATA_DIR;
-      o.count = kPieces;
-      o.photos = 0;
-      rf::sample::buildCollection(o);
-    }
-    out.engine = std::make_unique<rf::tables::Engine>(out.dir + "/bench-engine.conf");
-    out.engine->config().setAlias("rf", out.dir);
-    fs::current_path(out.dir);
-    out.dm = std::make_unique<rf::data::TdmMain>(*out.engine);
-    return out;
+    rf::sample::SampleOptions o;
+    o.count = kPieces;
+    o.photos = 0;
+    return rf::bench::openBenchCollection("railfolio-browse-bench-100k", o);
   }();
   return w;
 }
@@ -119,11 +97,5 @@ BENCHMARK(BM_Filter)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  world();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return rf::bench::runScreenBenchmarks(argc, argv, [] { world(); });
 }

@@ -12,12 +12,10 @@
 #include <filesystem>
 #include <memory>
 
-#include "data/data_module.h"
+#include "bench/bench_collection.h"
 #include "inventory/db_img_aspct.h"
 #include "inventory/fm_inven_brw.h"
 #include "inventory/photo_page.h"
-#include "tables/engine.h"
-#include "tools/railfolio_sample/collection_builder.h"
 
 namespace fs = std::filesystem;
 
@@ -42,31 +40,19 @@ QByteArray photo(int n) {
   return bytes;
 }
 
-struct World {
-  std::string dir;
-  std::unique_ptr<rf::tables::Engine> engine;
-  std::unique_ptr<rf::data::TdmMain> dm;
+struct World : rf::bench::BenchCollection {
   std::unique_ptr<rf::inventory::TfmInvenBrw> browse;
 };
 
 World& world() {
   static World w = [] {
     World out;
-    out.dir = (fs::temp_directory_path() / "railfolio-photo-bench-750").string();
-    const fs::path done = fs::path(out.dir) / "photos-complete";
-    if (!fs::exists(done)) {
-      fs::remove_all(out.dir);
-      rf::sample::SampleOptions o;
-      o.outDir = out.dir;
-      o.dataDir = RF_DELIVERED_DATA_DIR;
-      o.count = kPieces;
-      o.photos = 0;
-      rf::sample::buildCollection(o);
-    }
-    out.engine = std::make_unique<rf::tables::Engine>(out.dir + "/bench-engine.conf");
-    out.engine->config().setAlias("rf", out.dir);
-    fs::current_path(out.dir);
-    out.dm = std::make_unique<rf::data::TdmMain>(*out.engine);
+    const char* const kDone = "photos-complete";
+    rf::sample::SampleOptions o;
+    o.count = kPieces;
+    o.photos = 0;
+    static_cast<rf::bench::BenchCollection&>(out) = rf::bench::openBenchCollection("railfolio-photo-bench-750", o, kDone);
+    const fs::path done = fs::path(out.dir) / kDone;
     out.browse = std::make_unique<rf::inventory::TfmInvenBrw>(*out.dm);
     if (!fs::exists(done)) {
       auto& inv = out.browse->tbInven();
@@ -124,14 +110,9 @@ BENCHMARK(BM_MovePhotoHidden)->Unit(benchmark::kMillisecond)->Repetitions(3)->Re
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  world();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
   // The screen goes before the application object does.
-  world().browse.reset();
-  world().dm.reset();
-  return 0;
+  return rf::bench::runScreenBenchmarks(argc, argv, [] { world(); }, [] {
+    world().browse.reset();
+    world().dm.reset();
+  });
 }

@@ -6,29 +6,21 @@
 
 #include <QApplication>
 #include <QTabWidget>
-#include <filesystem>
 #include <memory>
 #include <random>
 
+#include "bench/bench_collection.h"
 #include "controls/db_grid.h"
-#include "data/data_module.h"
 #include "inventory/fm_inven_brw.h"
 #include "inventory/fm_inven_edit.h"
 #include "operations/waybills_page.h"
-#include "tables/engine.h"
-#include "tools/railfolio_sample/collection_builder.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kCars = 10000;
 constexpr int kWaybillsPerCar = 10;
 
-struct World {
-  std::string dir;
-  std::unique_ptr<rf::tables::Engine> engine;
-  std::unique_ptr<rf::data::TdmMain> dm;
+struct World : rf::bench::BenchCollection {
   std::unique_ptr<rf::inventory::TfmInvenBrw> browse;
   std::unique_ptr<rf::inventory::TfmInvenEdit> edit;
 };
@@ -36,21 +28,11 @@ struct World {
 World& world() {
   static World w = [] {
     World out;
-    out.dir = (fs::temp_directory_path() / "railfolio-waybill-bench-10k").string();
-    if (!fs::exists(fs::path(out.dir) / "Inven.DB")) {
-      fs::remove_all(out.dir);
-      rf::sample::SampleOptions o;
-      o.outDir = out.dir;
-      o.dataDir = RF_DELIVERED_DATA_DIR;
-      o.count = kCars;
-      o.photos = 0;
-      o.waybills = kWaybillsPerCar;
-      rf::sample::buildCollection(o);
-    }
-    out.engine = std::make_unique<rf::tables::Engine>(out.dir + "/bench-engine.conf");
-    out.engine->config().setAlias("rf", out.dir);
-    fs::current_path(out.dir);
-    out.dm = std::make_unique<rf::data::TdmMain>(*out.engine);
+    rf::sample::SampleOptions o;
+    o.count = kCars;
+    o.photos = 0;
+    o.waybills = kWaybillsPerCar;
+    static_cast<rf::bench::BenchCollection&>(out) = rf::bench::openBenchCollection("railfolio-waybill-bench-10k", o);
     out.browse = std::make_unique<rf::inventory::TfmInvenBrw>(*out.dm);
     out.edit = std::make_unique<rf::inventory::TfmInvenEdit>(*out.browse, *out.dm);
     out.edit->pages().setCurrentWidget(&out.edit->waybills());
@@ -111,15 +93,10 @@ BENCHMARK(BM_AddWaybill)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportA
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  world();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
   // The screens go before the application object does.
-  world().edit.reset();
-  world().browse.reset();
-  world().dm.reset();
-  return 0;
+  return rf::bench::runScreenBenchmarks(argc, argv, [] { world(); }, [] {
+    world().edit.reset();
+    world().browse.reset();
+    world().dm.reset();
+  });
 }

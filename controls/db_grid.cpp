@@ -180,6 +180,13 @@ int DbGrid::fetchFront() {
   return k;
 }
 
+void DbGrid::useScreenLook() {
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setShowGrid(true);
+}
+
 void DbGrid::reload() {
   if (!model_) return;
   const int column = currentIndex().isValid() ? currentIndex().column() : 0;

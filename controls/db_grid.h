@@ -45,6 +45,10 @@ class DbGrid : public QTableView {
   // The Delete question; a message box until replaced (tests answer it themselves).
   void setConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
 
+  // The look of the screens' own grids: titles left-aligned, columns the user can widen, the
+  // horizontal scroll bar always there, cell lines drawn.
+  void useScreenLook();
+
   // A read-only grid (a pick list) only moves: no editing in place, no new or deleted records.
   void setReadOnly(bool on);
   bool isReadOnly() const { return readOnly_; }

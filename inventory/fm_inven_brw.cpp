@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QScreen>
 #include <QToolButton>
@@ -82,10 +81,7 @@ TfmInvenBrw::TfmInvenBrw(data::TdmMain& dm, QWidget* parent) : QWidget(parent, Q
   grid_ = new controls::DbGrid(this);
   grid_->setObjectName(QStringLiteral("wwDBGrid1"));
   grid_->setDataSource(dsInven_, inventoryGridColumns());
-  grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  grid_->setShowGrid(true);
+  grid_->useScreenLook();
   connect(grid_, &controls::DbGrid::failed, this, &TfmInvenBrw::showError);
   connect(grid_, &QAbstractItemView::doubleClicked, this, &TfmInvenBrw::wwDBGrid1DblClick);
 

@@ -38,8 +38,8 @@ constexpr int kHeaderGap = 8;
 
 }  // namespace
 
-const std::vector<TfmInvenEdit::LookupButton>& TfmInvenEdit::lookupButtons() {
-  static const std::vector<LookupButton> buttons = {
+const std::vector<controls::ScreenButton>& TfmInvenEdit::lookupButtons() {
+  static const std::vector<controls::ScreenButton> buttons = {
       {"BitBtn1", "Railroads", "fmAbbrev"},         {"btnCategory", "Category", "fmCat"},
       {"btnClassification", "Classification", "fmClass"}, {"btnCondition", "Condition", "fmCond"},
       {"BitBtn5", "Couplers", "fmCouplers"},        {"btnMfgr", "Manufacturer", "fmMfgr"},
@@ -169,17 +169,11 @@ QWidget* TfmInvenEdit::lookupRow() {
   auto* row = new QHBoxLayout(rowWidget);
   row->setContentsMargins(4, 0, 4, 0);
   row->setSpacing(4);
-  for (const LookupButton& b : lookupButtons()) {
-    auto* button = new QPushButton(QString::fromLatin1(b.caption), rowWidget);
-    button->setObjectName(QString::fromLatin1(b.objectName));
+  lookupButtons_ = controls::makeScreenButtons(rowWidget, lookupButtons(), showScreen_);
+  for (QPushButton* button : lookupButtons_) {
     // 72 by 25, or as wide as the caption needs in the font of the day.
     button->setFixedSize(std::max(72, button->fontMetrics().horizontalAdvance(button->text()) + 12), 25);
-    const QString screen = QString::fromLatin1(b.screen);
-    connect(button, &QPushButton::clicked, this, [this, screen] {
-      if (showScreen_) controls::runCommand(this, [&] { showScreen_(screen); });
-    });
     row->addWidget(button);
-    lookupButtons_ << button;
   }
   row->addStretch(1);
   return rowWidget;

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "controls/screen_buttons.h"
 #include "data/data_module.h"
 #include "inventory/fm_inven_brw.h"
 
@@ -40,7 +41,7 @@ class TfmInvenEdit : public QWidget {
   TfmInvenEdit(TfmInvenBrw& browse, data::TdmMain& dm, QWidget* parent = nullptr);
 
   // Shows a lookup screen by its object name ("fmAbbrev", "fmCat", ...).
-  using ShowScreen = std::function<void(const QString& screenObjectName)>;
+  using ShowScreen = controls::ShowScreen;
   void setShowScreen(ShowScreen show);
 
   controls::RecordNavigator& navigator() { return *navigator_; }
@@ -52,12 +53,7 @@ class TfmInvenEdit : public QWidget {
   operations::WaybillsPage& waybills() { return *waybills_; }
 
   // The lookup button row: each button's object name and the screen it shows, left to right.
-  struct LookupButton {
-    const char* objectName;
-    const char* caption;
-    const char* screen;
-  };
-  static const std::vector<LookupButton>& lookupButtons();
+  static const std::vector<controls::ScreenButton>& lookupButtons();
 
  public slots:
   void wwDBNavigator1CloseClick() { close(); }

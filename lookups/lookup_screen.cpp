@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -69,10 +68,7 @@ Tlookup::Tlookup(data::TdmMain& dm, LookupSettings settings, QWidget* parent)
   grid_ = new controls::DbGrid(this);
   grid_->setObjectName(QStringLiteral("wwDBGrid1"));
   grid_->setDataSource(source_, settings_.grid);
-  grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  grid_->setShowGrid(true);
+  grid_->useScreenLook();
   connect(grid_, &controls::DbGrid::failed, this, &Tlookup::showError);
 
   auto* column = new QVBoxLayout(this);

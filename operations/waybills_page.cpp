@@ -3,7 +3,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
@@ -30,8 +29,8 @@ constexpr QSize kScreenButtonSize(106, 25);
 
 }  // namespace
 
-const std::vector<WaybillsPage::ScreenButton>& WaybillsPage::screenButtons() {
-  static const std::vector<ScreenButton> buttons = {
+const std::vector<controls::ScreenButton>& WaybillsPage::screenButtons() {
+  static const std::vector<controls::ScreenButton> buttons = {
       {"btnIndustry", "&Industry", "fmIndustry"},
       {"btnProducts", "&Products", "fmProducts"},
       {"btnTowns", "&Towns", "fmTowns"},
@@ -76,10 +75,7 @@ QGroupBox* WaybillsPage::waybillGroup(dataset::DataSource* ds, data::TdmMain& dm
   grid_ = new controls::DbGrid(group);
   grid_->setObjectName(QStringLiteral("grdWaybill"));
   grid_->setDataSource(ds, waybillGridColumns());
-  grid_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  grid_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  grid_->setShowGrid(true);
+  grid_->useScreenLook();
   connect(grid_, &controls::DbGrid::failed, this, &WaybillsPage::showError);
 
   instructions_ = controls::boundMemo(group, ds, QStringLiteral("Carinst"), QStringLiteral("fldCarinst"));
@@ -148,16 +144,10 @@ QWidget* WaybillsPage::buttonRow() {
   rowWidget->setObjectName(QStringLiteral("pnlWaybillButtons"));
   auto* row = new QHBoxLayout(rowWidget);
   row->setContentsMargins(0, 0, 0, 0);
-  for (const ScreenButton& b : screenButtons()) {
-    auto* button = new QPushButton(QString::fromLatin1(b.caption), rowWidget);
-    button->setObjectName(QString::fromLatin1(b.objectName));
+  buttons_ = controls::makeScreenButtons(rowWidget, screenButtons(), showScreen_);
+  for (QPushButton* button : buttons_) {
     button->setFixedSize(kScreenButtonSize);
-    const QString screen = QString::fromLatin1(b.screen);
-    connect(button, &QPushButton::clicked, this, [this, screen] {
-      if (showScreen_) controls::runCommand(this, [&] { showScreen_(screen); });
-    });
     row->addWidget(button);
-    buttons_ << button;
     chain_ << button;
   }
   row->addStretch(1);

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "controls/screen_buttons.h"
 #include "data/data_module.h"
 #include "dataset/data_source.h"
 
@@ -28,8 +29,7 @@ class WaybillsPage : public QWidget {
   Q_OBJECT
 
  public:
-  // Shows a screen by its object name ("fmIndustry", ...).
-  using ShowScreen = std::function<void(const QString& screenObjectName)>;
+  using ShowScreen = controls::ShowScreen;
 
   WaybillsPage(dataset::DataSource* dsWaybill, data::TdmMain& dm, QWidget* parent = nullptr);
   ~WaybillsPage() override;
@@ -48,12 +48,7 @@ class WaybillsPage : public QWidget {
   const QList<QWidget*>& tabChain() const { return chain_; }
 
   // The three buttons under the group: object name, caption and the screen each shows.
-  struct ScreenButton {
-    const char* objectName;
-    const char* caption;
-    const char* screen;
-  };
-  static const std::vector<ScreenButton>& screenButtons();
+  static const std::vector<controls::ScreenButton>& screenButtons();
 
  public slots:
   // The location fill, after a pick list closed: only a completed pick fills the location, so

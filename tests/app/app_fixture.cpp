@@ -45,6 +45,20 @@ Collection::~Collection() {
 
 std::unique_ptr<tables::Engine> Collection::otherEngine() const { return std::make_unique<tables::Engine>(config_); }
 
+OptionsLock::OptionsLock(const Collection& c) : engine_(c.otherEngine()) {
+  tables::OpenRequest r;
+  r.name = "OPTIONS.DBF";
+  r.alias = "rf";
+  table_ = engine_->open(r);
+  auto cursor = table_->openCursor();
+  if (!cursor->first()) throw std::runtime_error("the options table has no record to lock");
+  lock_ = table_->lockRecord(cursor->bookmark());
+}
+
+OptionsLock::~OptionsLock() { release(); }
+
+void OptionsLock::release() { lock_.reset(); }
+
 void whenModal(std::function<void(QWidget*)> act) {
   QTimer::singleShot(0, [act] {
     QWidget* modal = QApplication::activeModalWidget();

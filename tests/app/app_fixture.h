@@ -12,6 +12,7 @@
 
 #include "tests/support/test_support.h"
 #include "tables/engine.h"
+#include "tables/table.h"
 
 namespace rf::testing {
 
@@ -36,6 +37,19 @@ class Collection {
   std::string config_;
   std::string previousDir_;
   std::unique_ptr<tables::Engine> engine_;
+};
+
+// Another program's lock on the options record (the counters), held while the object lives.
+class OptionsLock {
+ public:
+  explicit OptionsLock(const Collection& c);
+  ~OptionsLock();
+  void release();
+
+ private:
+  std::unique_ptr<tables::Engine> engine_;
+  std::unique_ptr<tables::Table> table_;
+  std::unique_ptr<tables::RecordLock> lock_;
 };
 
 // Runs `act` on the modal window once it shows (inside its own event loop).

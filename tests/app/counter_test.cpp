@@ -87,17 +87,12 @@ TEST(Counter, LockedOptionsRecordNumbersNothing) {
   TdmMain dm(c.engine());
   auto& options = dm.tbOptions();
   const double before = options.field(kAssetCounter).asNumber();
-  // Another program holds the record.
-  auto engine = c.otherEngine();
-  auto other = engine->open(optionsFile());
-  auto cur = other->openCursor();
-  ASSERT_TRUE(cur->first());
-  auto lock = other->lockRecord(cur->bookmark());
+  rf::testing::OptionsLock lock(c);
   // The record lock refuses the edit itself, before anything was raised.
   EXPECT_THROW(raiseCounter(options, kAssetCounter), rf::tables::TableError);
   EXPECT_EQ(options.state(), DatasetState::Browse);
   EXPECT_EQ(storedCounter(c, "NEXTASSET"), before);
-  lock.reset();
+  lock.release();
   EXPECT_EQ(raiseCounter(options, kAssetCounter), before + 1);
 }
 

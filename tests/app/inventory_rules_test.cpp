@@ -143,14 +143,7 @@ TEST(InventoryRules, LockedOptionsRecordStopsTheNewRecord) {
   TdmMain dm(c.engine());
   TfmInvenBrw b(dm);
   auto& inv = b.tbInven();
-  auto engine = c.otherEngine();
-  rf::tables::OpenRequest r;
-  r.name = "OPTIONS.DBF";
-  r.alias = "rf";
-  auto options = engine->open(r);
-  auto cur = options->openCursor();
-  ASSERT_TRUE(cur->first());
-  auto lock = options->lockRecord(cur->bookmark());
+  rf::testing::OptionsLock lock(c);
   const auto records = inv.table().info().recordCount;
   EXPECT_THROW(inv.insert(), rf::tables::TableError);
   EXPECT_EQ(inv.state(), DatasetState::Browse);

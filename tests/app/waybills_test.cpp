@@ -375,14 +375,7 @@ TEST_F(Waybills, RefusalsLeaveNoWaybillAndUseUpOnlyASavedNumber) {
   ASSERT_TRUE(toCar(1));
   // The counter locked by another program: nothing numbered, nothing stored.
   {
-    auto other = c.otherEngine();
-    rf::tables::OpenRequest r;
-    r.name = "OPTIONS.DBF";
-    r.alias = "rf";
-    auto options = other->open(r);
-    auto cur = options->openCursor();
-    ASSERT_TRUE(cur->first());
-    auto lock = options->lockRecord(cur->bookmark());
+    rf::testing::OptionsLock lock(c);
     press(NavButton::Insert);
   }
   ASSERT_EQ(errors.size(), 1);
