@@ -7,12 +7,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "controls/bound_controls.h"
 #include "controls/command_runner.h"
 #include "controls/db_date_edit.h"
 #include "controls/db_edit.h"
 #include "controls/db_radio_group.h"
 #include "controls/lookup_combo_box.h"
-#include "controls/bound_controls.h"
 
 namespace rf::inventory {
 

@@ -9,11 +9,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "controls/bound_controls.h"
 #include "controls/command_runner.h"
 #include "controls/db_edit.h"
 #include "controls/lookup_combo_box.h"
 #include "controls/memo_dialog.h"
-#include "controls/bound_controls.h"
 
 namespace rf::inventory {
 

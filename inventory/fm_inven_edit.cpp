@@ -1,7 +1,5 @@
 #include "inventory/fm_inven_edit.h"
 
-#include "inventory/inventory_navigator.h"
-
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,12 +10,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "controls/bound_controls.h"
 #include "controls/command_runner.h"
 #include "controls/db_edit.h"
 #include "controls/lookup_combo_box.h"
 #include "controls/record_navigator.h"
 #include "inventory/basic_data_page.h"
-#include "controls/bound_controls.h"
 #include "inventory/equipment_details_page.h"
 #include "inventory/inventory_navigator.h"
 #include "inventory/photo_page.h"
