@@ -292,6 +292,33 @@ TEST(DbGrid, FollowsTheDatasetsOrderFilterAndReopening) {
   EXPECT_EQ(grid.model()->data(grid.currentIndex()).toString(), "three");
 }
 
+TEST(DbGrid, ARowWhoseOrderFieldIsChangedTakesItsNewPlace) {
+  PiecesTable t({{"C", "three"}, {"A", "one"}, {"B", "two"}, {"D", "four"}});
+  Screen s(t);
+  s.ds.setIndexName("CODE");
+  auto codes = [&] {
+    std::vector<std::string> out;
+    for (int r = 0; r < s.grid.model()->rowCount(); ++r)
+      out.push_back(s.grid.model()->data(s.grid.model()->index(r, 0)).toString().toStdString());
+    return out;
+  };
+  ASSERT_EQ(codes(), (std::vector<std::string>{"A", "B", "C", "D"}));
+  s.ds.first();
+  // "A" typed as "E" and saved by moving down: it goes last, the grid on the record moved to.
+  s.type("E");
+  s.key(Qt::Key_Down);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(codes(), (std::vector<std::string>{"B", "C", "D", "E"}));
+  EXPECT_EQ(s.grid.model()->data(s.grid.currentIndex()).toString().toStdString(), s.code());
+  // A change that keeps the order reads nothing afresh: the row and its place stay.
+  s.grid.setCurrentIndex(s.grid.model()->index(1, 1));
+  s.type("trois");
+  s.ds.post();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(codes(), (std::vector<std::string>{"B", "C", "D", "E"}));
+  EXPECT_EQ(s.at(), std::make_pair(1, 1));
+}
+
 TEST(DbGrid, ADetailsGridShowsTheRecordsOfTheMastersCurrentRecord) {
   PiecesTable cars({{"A", "boxcar"}, {"B", "tank car"}, {"C", "caboose"}});
   PiecesTable bills({{"B", "oil"}, {"A", "lumber"}, {"A", "grain"}});
