@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 
 #include "tables/error.h"
 #include "tables/file_names.h"
@@ -78,6 +79,12 @@ void ParadoxTable::openFiles(const OpenOptions&) {
                           : "Table is in exclusive use by another user");
   journal_ = std::make_unique<Journal>(fs_, path_, *dbFile_, kCommitLock);
   if (lockable_) journal_->recover();
+  // A writer in another process applies its change to the table, its indexes and its blob file
+  // one file after the other; read meanwhile, they would disagree (an index counting a record the
+  // table does not have yet) and the index would be taken for damaged. The commit lock keeps
+  // writers out while the open reads them.
+  std::optional<Transaction> reading;
+  if (lockable_) reading.emplace(journal_->begin());
 
   header_ = readParadoxHeader(*dbFile_);
   if (header_.fileType != kKeyedDb && header_.fileType != kUnkeyedDb)

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <map>
 #include <tuple>
 
@@ -250,7 +251,8 @@ TEST(ParadoxCrash, TwoProcessesInsertingLoseNothing) {
           put(*t, r, 10000 + p * 1000 + i, i % 7, static_cast<std::size_t>(i * 97 % 2500), i % 10 == 0 ? 5000u : 0u);
           t->insert(r);
         }
-      } catch (...) {
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "child %d: %s\n", p, e.what());
         ::_exit(2);
       }
       ::_exit(0);
