@@ -171,6 +171,7 @@ int DatasetTableModel::fetch(int wanted) {
       if (atEnd) dataset_->next();
       if (atStart) dataset_->prior();
     }
+    still.release();
   }
   if (more.empty()) return 0;
   const int from = rowCount();
@@ -235,6 +236,7 @@ std::vector<Bookmark> DatasetTableModel::collectBefore(int count) {
       if (atEnd) dataset_->next();
       if (atStart) dataset_->prior();
     }
+    still.release();
   }
   return before;
 }
@@ -453,6 +455,7 @@ bool DatasetTableModel::outOfPlace(const Bookmark& b) {
     dataset_->gotoBookmark(b);
     if (atEnd) dataset_->next();
     if (atStart) dataset_->prior();
+    still.release();
   } catch (const tables::TableError&) {
     // A table that can't be read now can't be shown in its new order either; the rows stay.
     return false;

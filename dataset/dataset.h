@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "dataset/field.h"
@@ -88,18 +89,28 @@ class Dataset : public QObject {
   // While held, moves tell neither the details nor the bound controls: for walks that read the
   // records and come back (a grid fetching rows), which would otherwise drag every detail along
   // record by record. Released away from the record it was held on, the move is announced then.
-  // Holds nest; each hold needs its release.
+  // Holds nest; each hold needs its release. The announcement may throw (a detail refusing to
+  // post its pending change): release() lets it reach the caller; a hold left by an exception
+  // releases without one, since the walk has failed already.
   void holdMoves();
   void releaseMoves();
   class MoveHold {
    public:
-    explicit MoveHold(Dataset& d) : d_(d) { d_.holdMoves(); }
-    ~MoveHold() { d_.releaseMoves(); }
+    explicit MoveHold(Dataset& d) : d_(&d) { d_->holdMoves(); }
+    ~MoveHold() {
+      try {
+        release();
+      } catch (...) {
+      }
+    }
+    void release() {
+      if (Dataset* d = std::exchange(d_, nullptr)) d->releaseMoves();
+    }
     MoveHold(const MoveHold&) = delete;
     MoveHold& operator=(const MoveHold&) = delete;
 
    private:
-    Dataset& d_;
+    Dataset* d_;
   };
 
   // Record filter: every move and walk sees only the records that pass. Setting one goes to the
