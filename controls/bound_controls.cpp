@@ -1,5 +1,6 @@
 #include "controls/bound_controls.h"
 
+#include <QGridLayout>
 #include <QLabel>
 
 #include "controls/command_runner.h"
@@ -75,6 +76,11 @@ QLabel* fieldLabel(QWidget* parent, const QString& text, QWidget* buddy) {
   label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   label->setBuddy(buddy);
   return label;
+}
+
+void addLabelled(QGridLayout* grid, int row, int column, const QString& text, QWidget* control) {
+  grid->addWidget(fieldLabel(control->parentWidget(), text, control), row, column);
+  grid->addWidget(control, row, column + 1);
 }
 
 }  // namespace rf::controls

@@ -9,6 +9,7 @@
 #include "controls/grid_column.h"
 #include "dataset/data_source.h"
 
+class QGridLayout;
 class QLabel;
 class QWidget;
 
@@ -36,5 +37,7 @@ LookupComboBox* boundLookup(QWidget* parent, dataset::DataSource* source, const 
                             ColumnList columns = {});
 // "Road:" standing right-aligned before `buddy`, so Alt and a letter never land elsewhere.
 QLabel* fieldLabel(QWidget* parent, const QString& text, QWidget* buddy);
+// That label in (row, column) of `grid` and `control` in the cell to its right.
+void addLabelled(QGridLayout* grid, int row, int column, const QString& text, QWidget* control);
 
 }  // namespace rf::controls

@@ -91,27 +91,21 @@ QWidget* EquipmentDetailsPage::equipmentGroup(dataset::DataSource* ds, data::Tdm
   auto* group = new QGroupBox(QStringLiteral(" Equipment Details "), this);
   group->setObjectName(QStringLiteral("grpEquipment"));
   auto* trucks = controls::boundLookup(group, ds, QStringLiteral("I_TRUCKS"), QStringLiteral("fldTrucks"),
-                             &dm.table(QStringLiteral("tbTrucks")), QStringLiteral("I_TRUCKS"));
+                                       &dm.table(QStringLiteral("tbTrucks")), QStringLiteral("I_TRUCKS"));
   auto* couplers = controls::boundLookup(group, ds, QStringLiteral("I_COUPLER"), QStringLiteral("fldCoupler"),
-                               &dm.table(QStringLiteral("tbCouplers")), QStringLiteral("I_COUPLER"));
+                                         &dm.table(QStringLiteral("tbCouplers")), QStringLiteral("I_COUPLER"));
   auto* paint = controls::boundEdit(group, ds, QStringLiteral("I_PAINT"), QStringLiteral("fldPaint"));
   auto* weight = controls::boundEdit(group, ds, QStringLiteral("I_WEIGHT"), QStringLiteral("fldWeight"));
   auto* length = controls::boundEdit(group, ds, QStringLiteral("I_LENGTH"), QStringLiteral("fldLength"));
   auto* channel = controls::boundEdit(group, ds, QStringLiteral("I_LocoChan"), QStringLiteral("fldLocoChan"));
 
   auto* grid = new QGridLayout(group);
-  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Trucks:"), trucks), 0, 0);
-  grid->addWidget(trucks, 0, 1);
-  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Weight:"), weight), 0, 2);
-  grid->addWidget(weight, 0, 3);
-  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Couplers:"), couplers), 1, 0);
-  grid->addWidget(couplers, 1, 1);
-  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Length:"), length), 1, 2);
-  grid->addWidget(length, 1, 3);
-  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Locomotive Channel:"), channel), 1, 4);
-  grid->addWidget(channel, 1, 5);
-  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Paint:"), paint), 2, 0);
-  grid->addWidget(paint, 2, 1);
+  controls::addLabelled(grid, 0, 0, QStringLiteral("Trucks:"), trucks);
+  controls::addLabelled(grid, 0, 2, QStringLiteral("Weight:"), weight);
+  controls::addLabelled(grid, 1, 0, QStringLiteral("Couplers:"), couplers);
+  controls::addLabelled(grid, 1, 2, QStringLiteral("Length:"), length);
+  controls::addLabelled(grid, 1, 4, QStringLiteral("Locomotive Channel:"), channel);
+  controls::addLabelled(grid, 2, 0, QStringLiteral("Paint:"), paint);
   grid->setColumnStretch(1, 2);
   grid->setColumnStretch(3, 1);
   grid->setColumnStretch(5, 1);
@@ -132,14 +126,10 @@ QWidget* EquipmentDetailsPage::userGroup(dataset::DataSource* ds) {
   flag2->setFixedWidth(25);
 
   auto* grid = new QGridLayout(group);
-  grid->addWidget(controls::fieldLabel(group, QStringLiteral("User 1:"), user1), 0, 0);
-  grid->addWidget(user1, 0, 1);
-  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Flag 1:"), flag1), 0, 2);
-  grid->addWidget(flag1, 0, 3);
-  grid->addWidget(controls::fieldLabel(group, QStringLiteral("User 2:"), user2), 1, 0);
-  grid->addWidget(user2, 1, 1);
-  grid->addWidget(controls::fieldLabel(group, QStringLiteral("Flag 2:"), flag2), 1, 2);
-  grid->addWidget(flag2, 1, 3);
+  controls::addLabelled(grid, 0, 0, QStringLiteral("User 1:"), user1);
+  controls::addLabelled(grid, 0, 2, QStringLiteral("Flag 1:"), flag1);
+  controls::addLabelled(grid, 1, 0, QStringLiteral("User 2:"), user2);
+  controls::addLabelled(grid, 1, 2, QStringLiteral("Flag 2:"), flag2);
   grid->setColumnStretch(1, 1);
 
   chain_ << user1 << user2 << flag1 << flag2;

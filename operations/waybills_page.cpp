@@ -107,14 +107,10 @@ QGroupBox* WaybillsPage::waybillGroup(dataset::DataSource* ds, data::TdmMain& dm
   auto* fields = new QGridLayout;
   fields->addWidget(controls::fieldLabel(group, QStringLiteral("Waybill No:"), waybillNo_), 0, 0);
   fields->addWidget(waybillNo_, 0, 1, Qt::AlignLeft);
-  fields->addWidget(controls::fieldLabel(group, QStringLiteral("Reveiver:"), receiver_), 1, 0);
-  fields->addWidget(receiver_, 1, 1);
-  fields->addWidget(controls::fieldLabel(group, QStringLiteral("Shipper:"), shipper_), 1, 2);
-  fields->addWidget(shipper_, 1, 3);
-  fields->addWidget(controls::fieldLabel(group, QStringLiteral("Lading:"), lading_), 2, 0);
-  fields->addWidget(lading_, 2, 1);
-  fields->addWidget(controls::fieldLabel(group, QStringLiteral("Routing:"), routing_), 3, 0);
-  fields->addWidget(routing_, 3, 1);
+  controls::addLabelled(fields, 1, 0, QStringLiteral("Reveiver:"), receiver_);
+  controls::addLabelled(fields, 1, 2, QStringLiteral("Shipper:"), shipper_);
+  controls::addLabelled(fields, 2, 0, QStringLiteral("Lading:"), lading_);
+  controls::addLabelled(fields, 3, 0, QStringLiteral("Routing:"), routing_);
   fields->setColumnStretch(1, 1);
   fields->setColumnStretch(3, 1);
 
