@@ -1,10 +1,8 @@
 #include "inventory/fm_inven_edit.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -15,6 +13,7 @@
 #include "controls/db_edit.h"
 #include "controls/lookup_combo_box.h"
 #include "controls/record_navigator.h"
+#include "controls/window_placement.h"
 #include "inventory/basic_data_page.h"
 #include "inventory/equipment_details_page.h"
 #include "inventory/inventory_navigator.h"
@@ -207,11 +206,7 @@ void TfmInvenEdit::showEvent(QShowEvent* event) {
   // Centred the first time; afterwards where the user left it.
   if (!placed_) {
     placed_ = true;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      move(frame.topLeft());
-    }
+    controls::centreOnScreen(*this);
   }
 }
 

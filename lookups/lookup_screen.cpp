@@ -1,8 +1,6 @@
 #include "lookups/lookup_screen.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <exception>
@@ -10,6 +8,7 @@
 #include "controls/command_runner.h"
 #include "controls/db_grid.h"
 #include "controls/record_navigator.h"
+#include "controls/window_placement.h"
 #include "controls/record_view_panel.h"
 #include "pictures/pictures.h"
 
@@ -110,11 +109,7 @@ void Tlookup::showEvent(QShowEvent* event) {
   // Centred on the screen the first time; afterwards where the user left it.
   if (!placed_) {
     placed_ = true;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      move(frame.topLeft());
-    }
+    controls::centreOnScreen(*this);
   }
 }
 
